@@ -1,0 +1,13 @@
+// The framework in one include, for the program's and the tests' sources.
+#pragma once
+
+#include "platform/CDC.h"
+#include "platform/CDialog.h"
+#include "platform/CEvent.h"
+#include "platform/CException.h"
+#include "platform/CStatic.h"
+#include "platform/CString.h"
+#include "platform/CWinApp.h"
+#include "platform/CWinThread.h"
+#include "platform/CWnd.h"
+#include "platform/UniqueHandle.h"

@@ -1,0 +1,155 @@
+#include "platform/CDialog.h"
+
+#include "platform/CWinApp.h"
+
+#include <vector>
+
+namespace {
+
+// The dialog being created on this thread, bound on its first message.
+thread_local CDialog* t_pDialogInit = nullptr;
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
+    ON_MESSAGE(WM_INITDIALOG, HandleInitDialog)
+    ON_COMMAND(IDOK, OnOK)
+    ON_COMMAND(IDCANCEL, OnCancel)
+END_MESSAGE_MAP()
+
+INT_PTR CALLBACK CDialog::DlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    CDialog* pDlg = t_pDialogInit;
+    if (pDlg == nullptr || FromHandlePermanent(hWnd) != nullptr)
+        return FALSE; // bound: the system's default processing applies
+    t_pDialogInit = nullptr;
+    if (!pDlg->SubclassWindow(hWnd))
+        return FALSE;
+    // Without DS_SETFONT the first message may already be WM_INITDIALOG.
+    if (message == WM_INITDIALOG)
+        return CWnd::WndProc(hWnd, message, wParam, lParam);
+    return FALSE;
+}
+
+INT_PTR CDialog::DoModal()
+{
+    if (m_hWnd != nullptr)
+        return -1;
+
+    HWND hOwner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+    if (hOwner == nullptr) {
+        CWnd* pMain = AfxGetMainWnd();
+        if (pMain != nullptr && pMain != this)
+            hOwner = pMain->m_hWnd;
+    }
+    if (hOwner != nullptr)
+        hOwner = ::GetAncestor(hOwner, GA_ROOT);
+
+    m_bEndModal = false;
+    m_nModalResult = -1;
+    t_pDialogInit = this;
+    HWND hWnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), hOwner,
+                                     &CDialog::DlgProc, 0);
+    t_pDialogInit = nullptr;
+    if (hWnd == nullptr)
+        return -1;
+
+    bool bOwnerDisabled = hOwner != nullptr && ::IsWindowEnabled(hOwner);
+    if (bOwnerDisabled)
+        ::EnableWindow(hOwner, FALSE);
+
+    if (!m_bEndModal) {
+        if (!::IsWindowVisible(hWnd))
+            ::ShowWindow(hWnd, SW_SHOWNORMAL);
+        RunModalLoop();
+    }
+
+    if (bOwnerDisabled)
+        ::EnableWindow(hOwner, TRUE);
+    if (hOwner != nullptr && ::GetActiveWindow() == hWnd)
+        ::SetActiveWindow(hOwner);
+    ::DestroyWindow(hWnd);
+    return m_nModalResult;
+}
+
+void CDialog::RunModalLoop()
+{
+    MSG msg;
+    while (!m_bEndModal) {
+        BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got == -1)
+            break;
+        if (got == 0) {
+            // WM_QUIT belongs to the loop outside this one.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (!CWnd::WalkPreTranslateTree(m_hWnd, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+}
+
+void CDialog::EndDialog(int nResult)
+{
+    m_nModalResult = nResult;
+    m_bEndModal = true;
+    // Wakes the loop when this runs inside a message sent from another thread.
+    if (m_hWnd != nullptr)
+        ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* pMsg)
+{
+    // Keyboard navigation: Tab, Enter to the default button, Escape.
+    if (pMsg->message < WM_KEYFIRST || pMsg->message > WM_KEYLAST)
+        return FALSE;
+    return ::IsDialogMessageA(m_hWnd, pMsg);
+}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+{
+    CDataExchange dx(this, bSaveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+LRESULT CDialog::HandleInitDialog(WPARAM, LPARAM)
+{
+    return OnInitDialog();
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (UpdateData(TRUE))
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value)
+{
+    HWND hCtrl = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC);
+    if (hCtrl == nullptr)
+        return;
+    if (pDX->m_bSaveAndValidate) {
+        int nLen = ::GetWindowTextLengthA(hCtrl);
+        std::vector<char> buf(static_cast<size_t>(nLen) + 1);
+        int nGot = ::GetWindowTextA(hCtrl, buf.data(), nLen + 1);
+        value = CString(buf.data(), nGot);
+    } else {
+        ::SetWindowTextA(hCtrl, value);
+    }
+}

@@ -1,0 +1,164 @@
+#include "platform/CWinApp.h"
+
+#include "platform/CWnd.h"
+#include "platform/UniqueHandle.h"
+
+#include <vector>
+
+namespace {
+
+CWinApp* g_pApp = nullptr; // the single application object
+
+} // namespace
+
+CWinApp::CWinApp(LPCTSTR lpszAppName)
+{
+    g_pApp = this;
+    if (lpszAppName != nullptr)
+        SetAppName(lpszAppName);
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_pApp == this)
+        g_pApp = nullptr;
+}
+
+CWinApp* AfxGetApp() noexcept
+{
+    return g_pApp;
+}
+
+CWnd* AfxGetMainWnd() noexcept
+{
+    CWinApp* pApp = AfxGetApp();
+    if (pApp == nullptr || pApp->m_nThreadID != ::GetCurrentThreadId())
+        return nullptr;
+    return pApp->m_pMainWnd;
+}
+
+LPCTSTR AfxGetAppName() noexcept
+{
+    CWinApp* pApp = AfxGetApp();
+    return pApp != nullptr && pApp->m_pszAppName != nullptr ? pApp->m_pszAppName : "";
+}
+
+void CWinApp::SetAppName(LPCTSTR lpszAppName)
+{
+    m_strAppName = lpszAppName;
+    m_pszAppName = m_strAppName;
+}
+
+void CWinApp::InitApplication(HINSTANCE hInstance)
+{
+    m_hInstance = hInstance;
+    m_nThreadID = ::GetCurrentThreadId();
+    if (m_pszAppName != nullptr)
+        return;
+
+    char title[256] = "";
+    if (::LoadStringA(hInstance, AFX_IDS_APP_TITLE, title, sizeof title) > 0) {
+        SetAppName(title);
+        return;
+    }
+    char path[MAX_PATH] = "";
+    DWORD len = ::GetModuleFileNameA(hInstance, path, sizeof path);
+    if (len == 0 || len >= sizeof path) {
+        SetAppName("");
+        return;
+    }
+    char* name = ::PathFindFileNameA(path);
+    ::PathRemoveExtensionA(name);
+    SetAppName(name);
+}
+
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
+
+int CWinApp::Run()
+{
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (!CWnd::WalkPreTranslateTree(nullptr, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+    return ExitInstance();
+}
+
+int CWinApp::ExitInstance()
+{
+    return 0;
+}
+
+HICON CWinApp::LoadIcon(UINT nIDResource) const
+{
+    return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(nIDResource));
+}
+
+void CWinApp::SetRegistryKey(LPCTSTR lpszRegistryKey)
+{
+    m_strRegistryKey = lpszRegistryKey;
+    m_pszRegistryKey = m_strRegistryKey;
+}
+
+HKEY CWinApp::OpenSectionKey(LPCTSTR lpszSection)
+{
+    if (m_pszRegistryKey == nullptr || m_pszAppName == nullptr || lpszSection == nullptr)
+        return nullptr;
+    CString path = CString("software\\") + m_pszRegistryKey + "\\" + m_pszAppName + "\\" + lpszSection;
+    HKEY hKey = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_READ | KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+        return nullptr;
+    return hKey;
+}
+
+CString CWinApp::GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszDefault)
+{
+    CRegKeyHandle key(OpenSectionKey(lpszSection));
+    if (!key)
+        return CString(lpszDefault);
+    DWORD type = 0;
+    DWORD size = 0;
+    if (::RegQueryValueExA(key.get(), lpszEntry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return CString(lpszDefault);
+    // One more byte than reported, so that a value stored without its zero
+    // still ends in one.
+    std::vector<BYTE> buf(size + 1u, 0);
+    DWORD got = size;
+    if (::RegQueryValueExA(key.get(), lpszEntry, nullptr, &type, buf.data(), &got) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return CString(lpszDefault);
+    return CString(reinterpret_cast<LPCTSTR>(buf.data()), static_cast<int>(got));
+}
+
+BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszValue)
+{
+    CRegKeyHandle key(OpenSectionKey(lpszSection));
+    if (!key || lpszEntry == nullptr)
+        return FALSE;
+    if (lpszValue == nullptr)
+        return ::RegDeleteValueA(key.get(), lpszEntry) == ERROR_SUCCESS;
+    DWORD size = static_cast<DWORD>(lstrlenA(lpszValue)) + 1;
+    return ::RegSetValueExA(key.get(), lpszEntry, 0, REG_SZ, reinterpret_cast<const BYTE*>(lpszValue), size) ==
+        ERROR_SUCCESS;
+}
+
+int AfxMessageBox(LPCTSTR lpszText, UINT nType, UINT)
+{
+    if ((nType & MB_ICONMASK) == 0)
+        nType |= MB_ICONEXCLAMATION;
+    HWND hOwner = nullptr;
+    CWinApp* pApp = AfxGetApp();
+    if (pApp != nullptr && pApp->m_nThreadID == ::GetCurrentThreadId()) {
+        hOwner = ::GetActiveWindow();
+        if (hOwner == nullptr && pApp->m_pMainWnd != nullptr)
+            hOwner = pApp->m_pMainWnd->m_hWnd;
+    }
+    return ::MessageBoxA(hOwner, lpszText, AfxGetAppName(), nType);
+}

@@ -1,0 +1,169 @@
+// Static message maps.
+//
+// Design: every class that handles messages owns one constant table of
+// entries (message, notification code, control id, thunk) and a pointer to its
+// base class's table. Dispatch walks the tables from the most derived class
+// to CCmdTarget and calls the first entry that matches, so a derived entry wins
+// over a base entry for the same message.
+//
+// Each entry macro instantiates a thunk for the handler named in it. The thunk
+// states the handler's signature and static_asserts that the member function
+// has exactly that signature, so a wrong handler is a compile error at the
+// map entry, never a crash at run time. The signature is written beside each
+// macro below.
+#pragma once
+
+#include "platform/Win32.h"
+
+#include <type_traits>
+
+class CCmdTarget;
+class CDC;
+class CWnd;
+
+// Reflected notifications are looked up as the original message plus this.
+constexpr UINT WM_REFLECT_BASE = 0xBC00;
+
+#ifndef WM_CTLCOLOR
+// The old single control-colour message: reflected WM_CTLCOLOR* entries use it.
+#define WM_CTLCOLOR 0x0019
+#endif
+
+using AFX_PMSG = LRESULT (*)(CCmdTarget* pTarget, WPARAM wParam, LPARAM lParam);
+
+struct AFX_MSGMAP_ENTRY {
+    UINT nMessage; // window message; reflected ones as WM_REFLECT_BASE + message
+    UINT nCode;    // notification code, for WM_COMMAND entries only
+    UINT nID;      // command or control id, for WM_COMMAND entries only
+    AFX_PMSG pfn;  // null ends the table
+};
+
+struct AFX_MSGMAP {
+    const AFX_MSGMAP* (*pfnGetBaseMap)();
+    const AFX_MSGMAP_ENTRY* lpEntries;
+};
+
+namespace afx {
+
+template <class PMF>
+struct MemberFn; // only member function pointers have traits
+
+template <class C, class R, class... A>
+struct MemberFn<R (C::*)(A...)> {
+    using Class = C;
+    using Signature = R(A...);
+};
+
+template <class C, class R, class... A>
+struct MemberFn<R (C::*)(A...) noexcept> {
+    using Class = C;
+    using Signature = R(A...);
+};
+
+// True when pfn is a member of T (or of a base of T) with exactly Signature.
+template <class T, auto pfn, class Signature>
+constexpr bool kIsHandler = std::is_base_of_v<typename MemberFn<decltype(pfn)>::Class, T> &&
+    std::is_same_v<typename MemberFn<decltype(pfn)>::Signature, Signature>;
+
+#define AFX_CHECK_HANDLER(sig)                                                       \
+    static_assert(afx::kIsHandler<T, pfn, sig>, "message map handler must be: " #sig)
+
+template <class T, auto pfn>
+LRESULT VoidThunk(CCmdTarget* p, WPARAM, LPARAM)
+{
+    AFX_CHECK_HANDLER(void());
+    (static_cast<T*>(p)->*pfn)();
+    return 0;
+}
+
+template <class T, auto pfn>
+LRESULT MessageThunk(CCmdTarget* p, WPARAM wParam, LPARAM lParam)
+{
+    AFX_CHECK_HANDLER(LRESULT(WPARAM, LPARAM));
+    return (static_cast<T*>(p)->*pfn)(wParam, lParam);
+}
+
+template <class T, auto pfn>
+LRESULT CharThunk(CCmdTarget* p, WPARAM wParam, LPARAM lParam)
+{
+    AFX_CHECK_HANDLER(void(UINT, UINT, UINT));
+    (static_cast<T*>(p)->*pfn)(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+    return 0;
+}
+
+// Reflected WM_CTLCOLOR*: wParam is the device context, lParam the kind of
+// control colour message (CTLCOLOR_STATIC, ...). A null brush declines, and
+// the parent then answers as usual.
+LRESULT CtlColorCall(CCmdTarget* p, WPARAM wParam, LPARAM lParam,
+                     HBRUSH (*call)(CCmdTarget*, CDC*, UINT));
+
+template <class T, auto pfn>
+LRESULT CtlColorThunk(CCmdTarget* p, WPARAM wParam, LPARAM lParam)
+{
+    AFX_CHECK_HANDLER(HBRUSH(CDC*, UINT));
+    return CtlColorCall(p, wParam, lParam, [](CCmdTarget* t, CDC* pDC, UINT nCtlColor) {
+        return (static_cast<T*>(t)->*pfn)(pDC, nCtlColor);
+    });
+}
+
+#undef AFX_CHECK_HANDLER
+
+} // namespace afx
+
+// --- declaring and defining a map --------------------------------------------
+
+#define DECLARE_MESSAGE_MAP()                                                        \
+protected:                                                                           \
+    static const AFX_MSGMAP* GetThisMessageMap();                                    \
+    const AFX_MSGMAP* GetMessageMap() const override;                                \
+                                                                                     \
+private:
+
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                       \
+    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
+    const AFX_MSGMAP* theClass::GetThisMessageMap()                                  \
+    {                                                                                \
+        using ThisClass = theClass;                                                  \
+        using TheBaseClass = baseClass;                                              \
+        static const AFX_MSGMAP_ENTRY entries[] = {
+
+#define END_MESSAGE_MAP()                                                            \
+            { 0, 0, 0, nullptr }                                                     \
+        };                                                                           \
+        static const AFX_MSGMAP map = { &TheBaseClass::GetThisMessageMap, entries }; \
+        return &map;                                                                 \
+    }
+
+// --- entries, with the handler signature each one requires -----------------
+
+// void memberFxn()                      -- menu item, accelerator or button
+#define ON_COMMAND(id, memberFxn) \
+    { WM_COMMAND, 0, static_cast<UINT>(id), &afx::VoidThunk<ThisClass, &ThisClass::memberFxn> },
+
+// void memberFxn()                      -- any WM_COMMAND notification code
+#define ON_CONTROL(code, id, memberFxn) \
+    { WM_COMMAND, static_cast<UINT>(code), static_cast<UINT>(id), &afx::VoidThunk<ThisClass, &ThisClass::memberFxn> },
+
+// void memberFxn()
+#define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
+
+// void memberFxn()                      -- the control's own notification, reflected
+#define ON_CONTROL_REFLECT(code, memberFxn) \
+    { WM_REFLECT_BASE + WM_COMMAND, static_cast<UINT>(code), 0, &afx::VoidThunk<ThisClass, &ThisClass::memberFxn> },
+
+// HBRUSH CtlColor(CDC* pDC, UINT nCtlColor)  -- the parent's WM_CTLCOLOR*, reflected
+#define ON_WM_CTLCOLOR_REFLECT() \
+    { WM_REFLECT_BASE + WM_CTLCOLOR, 0, 0, &afx::CtlColorThunk<ThisClass, &ThisClass::CtlColor> },
+
+// LRESULT memberFxn(WPARAM wParam, LPARAM lParam)
+#define ON_MESSAGE(message, memberFxn) \
+    { static_cast<UINT>(message), 0, 0, &afx::MessageThunk<ThisClass, &ThisClass::memberFxn> },
+
+// void OnPaint()
+#define ON_WM_PAINT() { WM_PAINT, 0, 0, &afx::VoidThunk<ThisClass, &ThisClass::OnPaint> },
+
+// void OnDestroy()
+#define ON_WM_DESTROY() { WM_DESTROY, 0, 0, &afx::VoidThunk<ThisClass, &ThisClass::OnDestroy> },
+
+// void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags)
+#define ON_WM_CHAR() { WM_CHAR, 0, 0, &afx::CharThunk<ThisClass, &ThisClass::OnChar> },

@@ -1,0 +1,19 @@
+// Resource ids shared by the .rc files, the program and the tests.
+#pragma once
+
+#define IDR_MAINFRAME 128
+#define IDD_CONSOLE 102
+#define IDD_ABOUTBOX 129
+#define IDB_BUSY 130
+#define IDR_MENU 131
+#define IDC_LINKHAND 109
+
+#define IDC_RUN 1001
+#define IDM_SAVE 1003
+#define IDM_COPY 1004
+#define IDM_ABOUT 1005
+#define IDC_BUSY 1006
+#define IDC_OUTPUT 1007
+#define IDC_STOP 1008
+#define IDC_COMMAND 1009
+#define IDC_TOPLINE 1010

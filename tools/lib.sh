@@ -1,0 +1,91 @@
+# Shared by tools/run and tools/test: installs what the build needs, builds
+# Vorlik.exe and its tests, and starts or stops a private Wine environment.
+# Sourced, not run; expects $ROOT to be the repository root.
+
+BUILD=${VORLIK_BUILD:-$ROOT/build}
+APT_PACKAGES="g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
+  binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth googletest cmake make"
+
+say() { printf '%s\n' "$*" >&2; }
+
+as_root() {
+    if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs every missing Debian package in one apt run (quick when nothing is
+# missing). i386 multiarch is enabled first, since wine32 lives there.
+ensure_packages() {
+    local missing="" p
+    for p in $APT_PACKAGES "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    say "Installing:$missing"
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        as_root dpkg --add-architecture i386
+    fi
+    as_root apt-get update -q >/dev/null
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing >/dev/null
+}
+
+build_all() {
+    if [ ! -f "$BUILD/CMakeCache.txt" ]; then
+        cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/tools/mingw32-toolchain.cmake" \
+              -DCMAKE_BUILD_TYPE=Release >/dev/null
+    fi
+    cmake --build "$BUILD" -j "$(nproc)" -- --no-print-directory "$@"
+}
+
+# --- private Wine environment -------------------------------------------------
+# Everything lives under $ENV_DIR: the Xvfb display, its PID and the prefix.
+# A user's own WINEPREFIX and DISPLAY are never used.
+
+wine_env_vars() {
+    export WINEPREFIX="$1" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+# Starts Xvfb on the first free display from :90 on; sets DISPLAY, XVFB_PID.
+start_xvfb() {
+    local n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local i
+    for i in $(seq 100); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        sleep 0.1
+    done
+    export DISPLAY=":$n"
+}
+
+# Starts a persistent wineserver for $WINEPREFIX and creates the prefix once.
+start_wineserver() {
+    local fresh=0
+    [ -f "$WINEPREFIX/.vorlik-ready" ] || fresh=1
+    if [ "$fresh" = 1 ]; then
+        rm -rf "$WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+    fi
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    wineserver -p </dev/null >/dev/null 2>&1
+    if [ "$fresh" = 1 ]; then
+        say "Creating the Wine prefix $WINEPREFIX (once)"
+        wine wineboot -i </dev/null >/dev/null 2>&1
+        # Without a window manager every window close waits for one; unmanaged
+        # windows close at once.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+        touch "$WINEPREFIX/.vorlik-ready"
+    else
+        wine wineboot </dev/null >/dev/null 2>&1
+    fi
+}
+
+stop_wine_env() {
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
+    if [ -n "${XVFB_PID:-}" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+    fi
+    rm -f "$BUILD/test-env/display"
+}
