@@ -1,0 +1,89 @@
+#include "ChildProcess.h"
+
+#include "Pump.h"
+
+#include <vector>
+
+namespace testsupport {
+
+ChildProcess::ChildProcess(const std::string& commandLine)
+{
+    std::vector<char> cmd(commandLine.begin(), commandLine.end());
+    cmd.push_back('\0');
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (::CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        ::CloseHandle(pi.hThread);
+        m_process.reset(pi.hProcess);
+        m_pid = pi.dwProcessId;
+    }
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(m_process.get(), 1);
+        ::WaitForSingleObject(m_process.get(), 5000);
+    }
+}
+
+bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* pExitCode)
+{
+    if (!m_process || ::WaitForSingleObject(m_process.get(), timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    if (pExitCode != nullptr)
+        ::GetExitCodeProcess(m_process.get(), pExitCode);
+    return true;
+}
+
+std::string BesideTests(const char* fileName)
+{
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string dir(path);
+    dir.erase(dir.find_last_of('\\') + 1);
+    return dir + fileName;
+}
+
+namespace {
+
+struct FindData {
+    DWORD pid;
+    const char* className;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindTop(HWND hWnd, LPARAM lParam)
+{
+    auto* data = reinterpret_cast<FindData*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hWnd, &pid);
+    char cls[64] = "";
+    char text[256] = "";
+    ::GetClassNameA(hWnd, cls, sizeof cls);
+    ::GetWindowTextA(hWnd, text, sizeof text);
+    if (pid == data->pid && ::IsWindowVisible(hWnd) && lstrcmpA(cls, data->className) == 0 &&
+        lstrcmpA(text, data->caption) == 0) {
+        data->found = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND WaitForTopWindow(DWORD pid, const char* className, const char* caption, DWORD timeoutMs)
+{
+    FindData data{ pid, className, caption, nullptr };
+    WaitUntil(
+        [&] {
+            ::EnumWindows(&FindTop, reinterpret_cast<LPARAM>(&data));
+            return data.found != nullptr;
+        },
+        timeoutMs);
+    return data.found;
+}
+
+} // namespace testsupport
