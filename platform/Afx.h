@@ -5,6 +5,7 @@
 #include "platform/CDialog.h"
 #include "platform/CEvent.h"
 #include "platform/CException.h"
+#include "platform/CRichEditCtrl.h"
 #include "platform/CStatic.h"
 #include "platform/CString.h"
 #include "platform/CWinApp.h"

@@ -106,6 +106,14 @@ LRESULT CtlColorThunk(CCmdTarget* p, WPARAM wParam, LPARAM lParam)
     });
 }
 
+template <class T, auto pfn>
+LRESULT TimerThunk(CCmdTarget* p, WPARAM wParam, LPARAM)
+{
+    AFX_CHECK_HANDLER(void(UINT_PTR));
+    (static_cast<T*>(p)->*pfn)(static_cast<UINT_PTR>(wParam));
+    return 0;
+}
+
 #undef AFX_CHECK_HANDLER
 
 } // namespace afx
@@ -167,3 +175,6 @@ private:
 
 // void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags)
 #define ON_WM_CHAR() { WM_CHAR, 0, 0, &afx::CharThunk<ThisClass, &ThisClass::OnChar> },
+
+// void OnTimer(UINT_PTR nIDEvent)
+#define ON_WM_TIMER() { WM_TIMER, 0, 0, &afx::TimerThunk<ThisClass, &ThisClass::OnTimer> },

@@ -15,6 +15,7 @@ int main(int argc, char** argv)
 {
     theTestApp.InitApplication(::GetModuleHandleA(nullptr));
     ::InitCommonControls();
+    AfxInitRichEdit();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,231 @@
+#include "console/OutputPane.h"
+
+#include "platform/CWinApp.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr UINT WM_PANE_APPEND = WM_USER + 100; // lParam: the text
+constexpr UINT WM_PANE_CLEAR = WM_USER + 101;
+constexpr UINT_PTR kRepaintTimer = 1;
+
+// Below this length emptying the control in place is quick (~60 ms for
+// 128 KB under Wine); above it a fresh control is cheaper (~10 ms).
+constexpr long kInPlaceClearChars = 64 * 1024;
+
+// The control's own limit: well above the cap, so that an insertion is never
+// cut before the trim has run.
+constexpr long kControlLimit = 16 * 1024 * 1024;
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(COutputPane, CRichEditCtrl)
+    ON_WM_CHAR()
+    ON_WM_TIMER()
+    ON_MESSAGE(WM_PANE_APPEND, OnAppend)
+    ON_MESSAGE(WM_PANE_CLEAR, OnClear)
+END_MESSAGE_MAP()
+
+void COutputPane::PreSubclassWindow()
+{
+    LimitText(kControlLimit);
+}
+
+void COutputPane::AppendText(LPCTSTR lpszText)
+{
+    ::SendMessageA(m_hWnd, WM_PANE_APPEND, 0, reinterpret_cast<LPARAM>(lpszText));
+}
+
+void COutputPane::Clear()
+{
+    ::SendMessageA(m_hWnd, WM_PANE_CLEAR, 0, 0);
+}
+
+void COutputPane::OnChar(UINT nChar, UINT, UINT nFlags)
+{
+    ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_CHAR, nChar, nFlags);
+    // The echo repaints like an append does: at a bounded rate, so that a
+    // burst of keys (a paste of posted characters, a held key) stays cheap.
+    SendMessage(WM_SETREDRAW, FALSE);
+    Default();
+    SendMessage(WM_SETREDRAW, TRUE);
+    ScheduleRepaint();
+}
+
+LRESULT COutputPane::OnAppend(WPARAM, LPARAM lParam)
+{
+    LPCTSTR lpszText = reinterpret_cast<LPCTSTR>(lParam);
+    SendMessage(WM_SETREDRAW, FALSE);
+    long n = GetTextLength();
+    SetSel(n, n);
+    ReplaceSel(lpszText, FALSE);
+    if (GetTextLength() > m_nMaxChars)
+        TrimOldest();
+    ScrollToNewest();
+    SendMessage(WM_SETREDRAW, TRUE);
+    ScheduleRepaint();
+    return 0;
+}
+
+void COutputPane::TrimOldest()
+{
+    long n = GetTextLength();
+    long keep = m_nMaxChars / 4 * 3;
+    long cut = n - keep;
+    // Cut at the start of the first line that begins at or after the point;
+    // a single line longer than that is cut inside.
+    long line = LineFromChar(cut);
+    long start = LineIndex(static_cast<int>(line));
+    if (start < cut) {
+        long next = LineIndex(static_cast<int>(line) + 1);
+        if (next > 0 && next < n)
+            cut = next;
+    } else {
+        cut = start;
+    }
+    if (cut <= 0)
+        return;
+    SetSel(0, cut);
+    ReplaceSel("", FALSE);
+    long end = GetTextLength();
+    SetSel(end, end);
+}
+
+bool COutputPane::IsLineStartVisible(int nLine, const RECT& rc) const
+{
+    POINT p = GetCharPos(LineIndex(nLine));
+    return p.x >= rc.left && p.x < rc.right && p.y >= rc.top && p.y < rc.bottom;
+}
+
+// Counts the lines at the bottom whose start lies outside the client area
+// and scrolls down by that count plus one. The visible line starts form one
+// run from the first visible line down, so the lowest visible one is found by
+// halving instead of walking up line by line.
+void COutputPane::ScrollToNewest()
+{
+    RECT rc;
+    GetClientRect(&rc);
+    int last = GetLineCount() - 1;
+    if (last < 0 || IsLineStartVisible(last, rc))
+        return;
+    int first = GetFirstVisibleLine();
+    if (first < 0 || first > last || !IsLineStartVisible(first, rc)) {
+        // No line start is in view: the pane is scrolled sideways. Back to
+        // the left edge, then bring the caret (the end of the text) into view.
+        SendMessage(WM_HSCROLL, SB_LEFT);
+        first = GetFirstVisibleLine();
+        if (IsLineStartVisible(last, rc) || !IsLineStartVisible(first, rc)) {
+            SendMessage(EM_SCROLLCARET);
+            return;
+        }
+    }
+    int lo = first; // visible
+    int hi = last;  // not visible
+    while (hi - lo > 1) {
+        int mid = lo + (hi - lo) / 2;
+        if (IsLineStartVisible(mid, rc))
+            lo = mid;
+        else
+            hi = mid;
+    }
+    int count = last - lo;
+    LineScroll(count + 1);
+}
+
+void COutputPane::ScheduleRepaint()
+{
+    DWORD elapsed = ::GetTickCount() - m_dwLastRepaint;
+    if (elapsed >= kRepaintMs) {
+        Repaint();
+    } else if (!m_bRepaintPending) {
+        m_bRepaintPending = true;
+        ::SetTimer(m_hWnd, kRepaintTimer, kRepaintMs - elapsed, nullptr);
+    }
+}
+
+void COutputPane::Repaint()
+{
+    m_dwLastRepaint = ::GetTickCount();
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+}
+
+void COutputPane::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent != kRepaintTimer) {
+        Default();
+        return;
+    }
+    ::KillTimer(m_hWnd, kRepaintTimer);
+    m_bRepaintPending = false;
+    Repaint();
+}
+
+LRESULT COutputPane::OnClear(WPARAM, LPARAM)
+{
+    if (GetTextLength() <= kInPlaceClearChars)
+        SetWindowText("");
+    else
+        Recreate();
+    return 0;
+}
+
+void COutputPane::Recreate()
+{
+    HWND hOld = m_hWnd;
+    HWND hParent = ::GetParent(hOld);
+    RECT rc;
+    ::GetWindowRect(hOld, &rc);
+    ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
+    char className[64] = "";
+    ::GetClassNameA(hOld, className, sizeof className);
+    HWND hNew = ::CreateWindowExA(
+        static_cast<DWORD>(::GetWindowLongA(hOld, GWL_EXSTYLE)), className, "",
+        static_cast<DWORD>(::GetWindowLongA(hOld, GWL_STYLE)), rc.left, rc.top, rc.right - rc.left,
+        rc.bottom - rc.top, hParent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(::GetDlgCtrlID(hOld))),
+        reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hOld, GWLP_HINSTANCE)), nullptr);
+    if (hNew == nullptr) {
+        SetWindowText(""); // slow, but still right
+        return;
+    }
+    // Same place in the tab order, same font.
+    ::SetWindowPos(hNew, hOld, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::SendMessageA(hNew, WM_SETFONT, ::SendMessageA(hOld, WM_GETFONT, 0, 0), FALSE);
+    bool bHadFocus = ::GetFocus() == hOld;
+
+    ::KillTimer(hOld, kRepaintTimer);
+    m_bRepaintPending = false;
+    UnsubclassWindow();
+    SubclassWindow(hNew);
+    if (bHadFocus)
+        ::SetFocus(hNew);
+    ::DestroyWindow(hOld);
+}
+
+void COutputPane::CopyAll()
+{
+    long n = GetTextLength();
+    if (n <= 0)
+        return;
+    HGLOBAL hMem = ::GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(n) + 1);
+    if (hMem == nullptr)
+        return;
+    char* p = static_cast<char*>(::GlobalLock(hMem));
+    if (p == nullptr) {
+        ::GlobalFree(hMem);
+        return;
+    }
+    ::SendMessageA(m_hWnd, WM_GETTEXT, static_cast<WPARAM>(n) + 1, reinterpret_cast<LPARAM>(p));
+    ::GlobalUnlock(hMem);
+
+    CWnd* pMain = AfxGetMainWnd();
+    HWND hOwner = pMain != nullptr ? pMain->m_hWnd : ::GetParent(m_hWnd);
+    if (!::OpenClipboard(hOwner)) {
+        ::GlobalFree(hMem);
+        return;
+    }
+    ::EmptyClipboard();
+    if (::SetClipboardData(CF_TEXT, hMem) == nullptr)
+        ::GlobalFree(hMem);
+    ::CloseClipboard();
+}

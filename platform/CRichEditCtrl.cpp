@@ -1,0 +1,88 @@
+#include "platform/CRichEditCtrl.h"
+
+namespace {
+
+struct RichEditLibrary {
+    AFX_RICHEDIT_STATE state;
+    ~RichEditLibrary()
+    {
+        if (state.m_hInstRichEdit != nullptr)
+            ::FreeLibrary(state.m_hInstRichEdit);
+    }
+};
+
+RichEditLibrary g_richEdit;
+
+} // namespace
+
+AFX_RICHEDIT_STATE* AfxGetRichEditState() noexcept
+{
+    return &g_richEdit.state;
+}
+
+BOOL AfxInitRichEdit()
+{
+    AFX_RICHEDIT_STATE* pState = AfxGetRichEditState();
+    if (pState->m_hInstRichEdit == nullptr)
+        pState->m_hInstRichEdit = ::LoadLibraryA("RICHED32.DLL");
+    return pState->m_hInstRichEdit != nullptr;
+}
+
+long CRichEditCtrl::GetTextLength() const
+{
+    return static_cast<long>(::SendMessageA(m_hWnd, WM_GETTEXTLENGTH, 0, 0));
+}
+
+void CRichEditCtrl::SetSel(long nStartChar, long nEndChar)
+{
+    CHARRANGE cr{ nStartChar, nEndChar };
+    ::SendMessageA(m_hWnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&cr));
+}
+
+void CRichEditCtrl::ReplaceSel(LPCTSTR lpszNewText, BOOL bCanUndo)
+{
+    ::SendMessageA(m_hWnd, EM_REPLACESEL, static_cast<WPARAM>(bCanUndo), reinterpret_cast<LPARAM>(lpszNewText));
+}
+
+int CRichEditCtrl::GetLineCount() const
+{
+    return static_cast<int>(::SendMessageA(m_hWnd, EM_GETLINECOUNT, 0, 0));
+}
+
+int CRichEditCtrl::LineIndex(int nLine) const
+{
+    return static_cast<int>(::SendMessageA(m_hWnd, EM_LINEINDEX, static_cast<WPARAM>(nLine), 0));
+}
+
+long CRichEditCtrl::LineFromChar(long nIndex) const
+{
+    return static_cast<long>(::SendMessageA(m_hWnd, EM_EXLINEFROMCHAR, 0, nIndex));
+}
+
+int CRichEditCtrl::GetFirstVisibleLine() const
+{
+    return static_cast<int>(::SendMessageA(m_hWnd, EM_GETFIRSTVISIBLELINE, 0, 0));
+}
+
+POINT CRichEditCtrl::GetCharPos(long lChar) const
+{
+    // Rich edit 1.0 form: the point comes back through wParam.
+    POINTL pt{ 0, 0 };
+    ::SendMessageA(m_hWnd, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&pt), lChar);
+    return POINT{ pt.x, pt.y };
+}
+
+void CRichEditCtrl::LineScroll(int nLines, int nChars)
+{
+    ::SendMessageA(m_hWnd, EM_LINESCROLL, static_cast<WPARAM>(nChars), nLines);
+}
+
+void CRichEditCtrl::LimitText(long nChars)
+{
+    ::SendMessageA(m_hWnd, EM_EXLIMITTEXT, 0, nChars);
+}
+
+long CRichEditCtrl::GetLimitText() const
+{
+    return static_cast<long>(::SendMessageA(m_hWnd, EM_GETLIMITTEXT, 0, 0));
+}

@@ -1,0 +1,54 @@
+// The run worker: one thread per run that starts the typed command as a
+// hidden child with redirected standard handles and pumps its output into the
+// pane until the child has ended.
+//
+// It talks to its host window only through synchronous messages, so every
+// handler runs on the user-interface thread while the worker waits:
+//   WM_RUN_STDIN    wParam: stdin read end, lParam: stdin write end
+//                   (once both pipes exist, before the child is created)
+//   WM_RUN_PROCESS  wParam: the child's process handle (once it exists)
+//   WM_RUN_FINISHED exactly once per run, in every outcome, after the worker
+//                   has closed its pipe ends; only the process handle is
+//                   closed after it.
+// The host borrows the stdin write end and the process handle; the worker
+// creates and closes every handle.
+//
+// The pump polls: it asks the pipe how much is waiting and reads exactly
+// that, so no read ever blocks and the child's end is always noticed. While
+// output flows it does not sleep; after empty polls it backs off from 1 ms to
+// the idle period of 100 ms, doubling each time.
+#pragma once
+
+#include "platform/Win32.h"
+
+#include <vector>
+
+class CRunHost;
+class COutputPane;
+class CStdinWriter;
+class CString;
+
+constexpr UINT WM_RUN_FINISHED = WM_USER + 10;
+constexpr UINT WM_RUN_PROCESS = WM_USER + 11;
+constexpr UINT WM_RUN_STDIN = WM_USER + 12;
+
+constexpr DWORD kOutputPipeSize = 10240;
+constexpr DWORD kStdinPipeSize = 1024;
+constexpr DWORD kIdlePollMs = 100;
+// Output waiting in the pipe is gathered up to this many bytes per append:
+// each insertion into the control has a fixed cost.
+constexpr size_t kAppendBatchBytes = 64 * 1024;
+
+// The worker's entry: pParam is the CRunHost. Runs the command, sends
+// WM_RUN_FINISHED, then closes the process handle.
+UINT RunCommandThread(LPVOID pParam);
+
+// Runs one command from start to end; failures are reported in message boxes
+// from here. Returns the child's process handle for the caller to close once
+// the host has handled WM_RUN_FINISHED, or null when no child was created.
+HANDLE RunCommand(HWND hWndHost, const CString& command, COutputPane& pane, CStdinWriter& stdinWriter);
+
+// Copies everything waiting in the pipe into the pane, zero bytes left out.
+// Returns 1 when the pipe is empty, 0 when peeking or reading failed;
+// *pnDrained receives the number of bytes taken from the pipe.
+int DrainPipe(HANDLE hRead, std::vector<char>& buffer, COutputPane& pane, DWORD* pnDrained = nullptr);

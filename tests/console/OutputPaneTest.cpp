@@ -1,0 +1,272 @@
+// The output pane on a real RICHED32 control: appending at the end, the
+// scroll walk, typed characters, CopyAll, the cap and clearing.
+#include "console/OutputPane.h"
+
+#include "ModalRunner.h"
+#include "Pump.h"
+#include "RunTestDialog.h"
+#include "TestResource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+using namespace testsupport;
+
+namespace {
+
+std::string Lines(int from, int count)
+{
+    std::string s;
+    char line[32];
+    for (int i = from; i < from + count; ++i) {
+        std::snprintf(line, sizeof line, "%sL%d", s.empty() ? "" : "\r\n", i);
+        s += line;
+    }
+    return s;
+}
+
+int FirstVisibleLine(HWND hPane)
+{
+    return static_cast<int>(::SendMessageA(hPane, EM_GETFIRSTVISIBLELINE, 0, 0));
+}
+
+// How many line starts of a pane scrolled to the top lie in its client area.
+int VisibleLineStarts(HWND hPane)
+{
+    RECT rc;
+    ::GetClientRect(hPane, &rc);
+    int n = 0;
+    for (int line = 0;; ++line) {
+        LRESULT index = ::SendMessageA(hPane, EM_LINEINDEX, line, 0);
+        if (index < 0)
+            return n;
+        POINTL pt{};
+        ::SendMessageA(hPane, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&pt), index);
+        if (pt.y >= rc.bottom)
+            return n;
+        ++n;
+    }
+}
+
+void SetText(HWND hPane, const std::string& text)
+{
+    ::SendMessageA(hPane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!::OpenClipboard(nullptr))
+        return "<clipboard busy>";
+    if (HANDLE h = ::GetClipboardData(CF_TEXT)) {
+        if (const char* p = static_cast<const char*>(::GlobalLock(h))) {
+            text = p;
+            ::GlobalUnlock(h);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+void SetClipboardText(const std::string& text)
+{
+    if (!::OpenClipboard(nullptr))
+        return;
+    ::EmptyClipboard();
+    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    std::memcpy(::GlobalLock(h), text.c_str(), text.size() + 1);
+    ::GlobalUnlock(h);
+    ::SetClipboardData(CF_TEXT, h);
+    ::CloseClipboard();
+}
+
+} // namespace
+
+TEST(OutputPane, AppendsAtTheEndWhateverTheCaretAndSelection)
+{
+    CRunTestDlg dlg;
+    std::string text;
+    CHARRANGE sel{ -1, -1 };
+    RunModalWith(dlg, [&](HWND hDlg) {
+        HWND hPane = PaneOf(hDlg);
+        SetText(hPane, "first\r\nsecond");
+        ::SendMessageA(hPane, EM_SETSEL, 2, 5);
+        dlg.m_output.AppendText(" tail");
+        text = PaneText(hDlg);
+        ::SendMessageA(hPane, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+    });
+    EXPECT_EQ("first\r\nsecond tail", text);
+    EXPECT_EQ(static_cast<LONG>(text.size()), sel.cpMin);
+    EXPECT_EQ(sel.cpMin, sel.cpMax) << "the selection is dropped; the caret stays at the end";
+}
+
+TEST(OutputPane, ScrollsOnlyWhenTheNewestLineStartsBelowTheView)
+{
+    CRunTestDlg dlg;
+    int visible = 0;
+    int afterVisibleAppend = -1;
+    int afterTwoBelow = -1;
+    bool lastInView = false;
+    RunModalWith(dlg, [&](HWND hDlg) {
+        HWND hPane = PaneOf(hDlg);
+        SetText(hPane, Lines(0, 200));
+        visible = VisibleLineStarts(hPane);
+
+        // The last line's start stays in view: nothing scrolls.
+        SetText(hPane, Lines(0, visible - 1));
+        dlg.m_output.AppendText(("\r\n" + Lines(visible - 1, 1)).c_str());
+        afterVisibleAppend = FirstVisibleLine(hPane);
+
+        // Two more lines below the view: scrolled by three.
+        SetText(hPane, Lines(0, visible));
+        dlg.m_output.AppendText(("\r\n" + Lines(visible, 2)).c_str());
+        afterTwoBelow = FirstVisibleLine(hPane);
+        RECT rc;
+        ::GetClientRect(hPane, &rc);
+        POINTL pt{};
+        LRESULT lastStart = ::SendMessageA(hPane, EM_LINEINDEX, visible + 1, 0);
+        ::SendMessageA(hPane, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&pt), lastStart);
+        lastInView = pt.y >= rc.top && pt.y < rc.bottom;
+    });
+    ASSERT_GT(visible, 3);
+    EXPECT_EQ(0, afterVisibleAppend);
+    // Asked to scroll by three, the control stops where the last line sits at
+    // the bottom.
+    EXPECT_EQ(2, afterTwoBelow);
+    EXPECT_TRUE(lastInView);
+}
+
+TEST(OutputPane, ScrolledSidewaysItBringsTheEndOfTheTextIntoView)
+{
+    CRunTestDlg dlg;
+    bool firstStartHidden = false;
+    POINTL end{ -1, -1 };
+    RECT rc{};
+    RunModalWith(dlg, [&](HWND hDlg) {
+        HWND hPane = PaneOf(hDlg);
+        SetText(hPane, std::string(400, 'w') + "\r\n" + std::string(400, 'v'));
+        ::SendMessageA(hPane, WM_HSCROLL, SB_RIGHT, 0);
+        POINTL start{};
+        ::SendMessageA(hPane, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&start), 0);
+        firstStartHidden = start.x < 0;
+        dlg.m_output.AppendText("\r\n" "end");
+        LRESULT n = ::SendMessageA(hPane, WM_GETTEXTLENGTH, 0, 0);
+        ::SendMessageA(hPane, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&end), n - 1);
+        ::GetClientRect(hPane, &rc);
+    });
+    EXPECT_TRUE(firstStartHidden);
+    EXPECT_GE(end.x, rc.left);
+    EXPECT_LT(end.x, rc.right);
+    EXPECT_GE(end.y, rc.top);
+    EXPECT_LT(end.y, rc.bottom);
+}
+
+TEST(OutputPane, ForwardsEachTypedCharacterBeforeItIsEchoed)
+{
+    CRunTestDlg dlg;
+    std::string text;
+    RunModalWith(dlg, [&](HWND hDlg) {
+        TypeInto(PaneOf(hDlg), "ab\r\b");
+        WaitUntil([&] { return dlg.PaneLengthsAtChar().size() == 4; });
+        text = PaneText(hDlg);
+    });
+    std::vector<long> lengths = dlg.PaneLengthsAtChar();
+    ASSERT_EQ(4u, lengths.size());
+    EXPECT_EQ(0, lengths[0]);
+    EXPECT_EQ(1, lengths[1]) << "the pane did not yet show 'b' when it was reported";
+    EXPECT_EQ(2, lengths[2]);
+    EXPECT_EQ("ab", text.substr(0, 2)) << "Enter made a new line, backspace took it back";
+}
+
+TEST(OutputPane, CopyAllTakesTheWholeTextAndAnEmptyPaneLeavesTheClipboard)
+{
+    CRunTestDlg dlg;
+    std::string afterEmpty, afterFull, text;
+    RunModalWith(dlg, [&](HWND hDlg) {
+        SetClipboardText("sentinel");
+        ::SendMessageA(hDlg, WM_TEST_COPY, 0, 0);
+        afterEmpty = ClipboardText();
+        dlg.m_output.AppendText(("output line\r\n" + std::string(100000, 'x') + "\r\n--End--\r\n").c_str());
+        ::SendMessageA(hDlg, WM_TEST_COPY, 0, 0);
+        afterFull = ClipboardText();
+        text = PaneText(hDlg);
+    });
+    EXPECT_EQ("sentinel", afterEmpty);
+    EXPECT_EQ(text, afterFull);
+    EXPECT_GT(afterFull.size(), 100000u);
+}
+
+TEST(OutputPane, DropsTheOldestWholeLinesPastTheCapAndKeepsTheNewest)
+{
+    CRunTestDlg dlg;
+    const long cap = 100000;
+    dlg.m_output.SetMaxChars(cap);
+    std::string all;
+    std::string text;
+    RunModalWith(dlg, [&](HWND hDlg) {
+        char line[64];
+        std::string chunk;
+        for (int i = 0; i < 8000; ++i) {
+            std::snprintf(line, sizeof line, "%07d abcdefghijklmnopqrstuvwxyz\r\n", i);
+            chunk += line;
+            if (chunk.size() > 3000) {
+                dlg.m_output.AppendText(chunk.c_str());
+                all += chunk;
+                chunk.clear();
+            }
+        }
+        dlg.m_output.AppendText(chunk.c_str());
+        all += chunk;
+        text = PaneText(hDlg);
+    });
+    EXPECT_LE(static_cast<long>(text.size()), cap);
+    EXPECT_GE(static_cast<long>(text.size()), cap / 2);
+    ASSERT_LT(text.size(), all.size());
+    EXPECT_TRUE(all.compare(all.size() - text.size(), text.size(), text) == 0) << "the newest output, whole";
+    EXPECT_EQ('\n', all[all.size() - text.size() - 1]) << "cut at the start of a line";
+}
+
+TEST(OutputPane, ClearingABigPaneLeavesAWorkingEmptyPaneInThePlaceOfTheOld)
+{
+    CRunTestDlg dlg;
+    std::string before, after, typed;
+    RECT rcBefore{}, rcAfter{};
+    HWND hNextBefore = nullptr, hNextAfter = nullptr;
+    LRESULT fontBefore = 0, fontAfter = 0;
+    bool focusKept = false;
+    RunModalWith(dlg, [&](HWND hDlg) {
+        HWND hPane = PaneOf(hDlg);
+        ::GetWindowRect(hPane, &rcBefore);
+        hNextBefore = ::GetWindow(::GetDlgItem(hDlg, IDC_TEST_EDIT), GW_HWNDNEXT);
+        fontBefore = ::SendMessageA(hPane, WM_GETFONT, 0, 0);
+        std::string big;
+        while (big.size() < 1000000)
+            big += "0123456789 0123456789 0123456789 0123456789 0123456789 0123456789\r\n";
+        dlg.m_output.AppendText(big.c_str());
+        before = PaneText(hDlg);
+
+        dlg.m_output.Clear();
+        after = PaneText(hDlg);
+        hPane = PaneOf(hDlg);
+        ::GetWindowRect(hPane, &rcAfter);
+        hNextAfter = ::GetWindow(::GetDlgItem(hDlg, IDC_TEST_EDIT), GW_HWNDNEXT);
+        fontAfter = ::SendMessageA(hPane, WM_GETFONT, 0, 0);
+        TypeInto(hPane, "z");
+        WaitUntil([&] { return dlg.PaneLengthsAtChar().size() == 1; });
+        typed = PaneText(hDlg);
+
+        dlg.m_output.AppendText("small");
+        dlg.m_output.Clear();
+        focusKept = PaneText(hDlg).empty();
+    });
+    EXPECT_GE(before.size(), 1000000u);
+    EXPECT_EQ("", after);
+    EXPECT_TRUE(::EqualRect(&rcBefore, &rcAfter));
+    EXPECT_EQ(fontBefore, fontAfter);
+    EXPECT_EQ(::GetDlgCtrlID(hNextBefore), ::GetDlgCtrlID(hNextAfter)) << "same place in the tab order";
+    EXPECT_EQ(1u, dlg.PaneLengthsAtChar().size()) << "the new control still reports typing";
+    EXPECT_EQ("z", typed);
+    EXPECT_TRUE(focusKept);
+}

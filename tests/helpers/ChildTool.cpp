@@ -1,0 +1,123 @@
+// A console program for the tests to run as a child, with one behaviour per
+// first argument. It writes with WriteFile on the standard handles so that
+// every byte (zero bytes included) goes out exactly as written.
+//
+//   print <text>                  writes text and CR LF
+//   pattern <bytes> <chunk>       writes numbered lines, chunk bytes per write
+//   zeros                         writes "abc", zero, "def", zero, zero, "ghi"
+//   lastgasp <bytes>              writes that much in one go and exits at once
+//   both                          writes to stdout and stderr alternately
+//   echo                          echoes stdin byte by byte until 'q'
+//   sink <gate> <out>             waits for file gate, then copies stdin to
+//                                 file out until 'q'
+//   wait                          waits for ever
+//   cwd                           writes the current directory
+//   stamps <count> <ms>           writes count lines "<tick>" every ms
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace {
+
+HANDLE Out()
+{
+    return ::GetStdHandle(STD_OUTPUT_HANDLE);
+}
+
+void Write(HANDLE h, const char* p, size_t n)
+{
+    while (n > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(h, p, static_cast<DWORD>(n), &written, nullptr))
+            return;
+        p += written;
+        n -= written;
+    }
+}
+
+void Write(const std::string& s)
+{
+    Write(Out(), s.data(), s.size());
+}
+
+// The same text the tests expect: line i is "%07d" then a fixed tail.
+std::string Pattern(size_t bytes)
+{
+    std::string s;
+    s.reserve(bytes + 64);
+    char line[64];
+    for (int i = 0; s.size() < bytes; ++i) {
+        std::snprintf(line, sizeof line, "%07d abcdefghijklmnopqrstuvwxyz0123456789\r\n", i);
+        s += line;
+    }
+    s.resize(bytes);
+    return s;
+}
+
+bool ReadByte(char& ch)
+{
+    DWORD got = 0;
+    return ::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), &ch, 1, &got, nullptr) && got == 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "print") {
+        Write(std::string(argc > 2 ? argv[2] : "") + "\r\n");
+    } else if (mode == "pattern" && argc > 3) {
+        std::string s = Pattern(std::strtoul(argv[2], nullptr, 10));
+        size_t chunk = std::strtoul(argv[3], nullptr, 10);
+        for (size_t i = 0; i < s.size(); i += chunk)
+            Write(Out(), s.data() + i, std::min(chunk, s.size() - i));
+    } else if (mode == "zeros") {
+        Write(Out(), "abc\0def\0\0ghi", 12);
+    } else if (mode == "lastgasp" && argc > 2) {
+        Write(Pattern(std::strtoul(argv[2], nullptr, 10)));
+    } else if (mode == "both") {
+        for (int i = 0; i < 3; ++i) {
+            Write(Out(), "out ", 4);
+            Write(::GetStdHandle(STD_ERROR_HANDLE), "err ", 4);
+        }
+    } else if (mode == "echo") {
+        char ch;
+        while (ReadByte(ch) && ch != 'q')
+            Write(Out(), &ch, 1);
+    } else if (mode == "sink" && argc > 3) {
+        while (::GetFileAttributesA(argv[2]) == INVALID_FILE_ATTRIBUTES)
+            ::Sleep(10);
+        std::string got;
+        char ch;
+        while (ReadByte(ch) && ch != 'q')
+            got += ch;
+        FILE* f = std::fopen(argv[3], "wb");
+        if (f != nullptr) {
+            std::fwrite(got.data(), 1, got.size(), f);
+            std::fclose(f);
+        }
+    } else if (mode == "wait") {
+        for (;;)
+            ::Sleep(1000);
+    } else if (mode == "cwd") {
+        char dir[MAX_PATH] = "";
+        ::GetCurrentDirectoryA(sizeof dir, dir);
+        Write(std::string(dir) + "\r\n");
+    } else if (mode == "stamps" && argc > 3) {
+        int count = std::atoi(argv[2]);
+        DWORD ms = std::strtoul(argv[3], nullptr, 10);
+        for (int i = 0; i < count; ++i) {
+            Write(std::to_string(::GetTickCount()) + "\r\n");
+            ::Sleep(ms);
+        }
+    } else {
+        std::fprintf(stderr, "ChildTool: unknown mode\n");
+        return 2;
+    }
+    return 0;
+}

@@ -1,0 +1,139 @@
+#include "RunTestDialog.h"
+
+#include "TestResource.h"
+#include "res/resource.h"
+#include "runner/RunWorker.h"
+
+namespace testsupport {
+
+BEGIN_MESSAGE_MAP(CRunTestDlg, CDialog)
+    ON_MESSAGE(WM_TEST_RUN, OnTestRun)
+    ON_MESSAGE(WM_TEST_STOP, OnTestStop)
+    ON_MESSAGE(WM_TEST_COPY, OnTestCopy)
+    ON_MESSAGE(WM_RUN_FINISHED, OnRunFinished)
+    ON_MESSAGE(WM_RUN_PROCESS, OnRunProcess)
+    ON_MESSAGE(WM_RUN_STDIN, OnRunStdin)
+    ON_MESSAGE(WM_CONSOLE_CHAR, OnConsoleChar)
+END_MESSAGE_MAP()
+
+CRunTestDlg::CRunTestDlg() : CDialog(IDD_TEST_RUN) {}
+
+BOOL CRunTestDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_output.SubclassDlgItem(IDC_OUTPUT, this);
+    return TRUE;
+}
+
+void CRunTestDlg::Record(UINT message)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_messages.push_back(message);
+}
+
+std::vector<UINT> CRunTestDlg::RunMessages()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_messages;
+}
+
+std::vector<long> CRunTestDlg::PaneLengthsAtChar()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lengthsAtChar;
+}
+
+LRESULT CRunTestDlg::OnTestRun(WPARAM, LPARAM lParam)
+{
+    if (m_pRunThread != nullptr)
+        return FALSE;
+    m_strCommand = reinterpret_cast<LPCTSTR>(lParam);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_messages.clear();
+    }
+    m_bRunning = true;
+    m_pRunThread = AfxBeginThread(&RunCommandThread, static_cast<CRunHost*>(this));
+    ++m_nStarted;
+    return m_pRunThread != nullptr;
+}
+
+LRESULT CRunTestDlg::OnTestStop(WPARAM, LPARAM)
+{
+    if (m_pRunThread == nullptr || m_hProcess == nullptr)
+        return FALSE;
+    return ::TerminateProcess(m_hProcess, 0);
+}
+
+LRESULT CRunTestDlg::OnTestCopy(WPARAM, LPARAM)
+{
+    m_output.CopyAll();
+    return 0;
+}
+
+LRESULT CRunTestDlg::OnRunFinished(WPARAM, LPARAM)
+{
+    Record(WM_RUN_FINISHED);
+    m_pRunThread = nullptr;
+    m_hProcess = nullptr;
+    m_hStdinRead = nullptr;
+    m_hStdinWrite = nullptr;
+    m_output.AppendText("\n--End--\n");
+    m_bRunning = false;
+    ++m_nFinished;
+    return 0;
+}
+
+LRESULT CRunTestDlg::OnRunProcess(WPARAM wParam, LPARAM)
+{
+    Record(WM_RUN_PROCESS);
+    m_hProcess = reinterpret_cast<HANDLE>(wParam);
+    return 0;
+}
+
+LRESULT CRunTestDlg::OnRunStdin(WPARAM wParam, LPARAM lParam)
+{
+    Record(WM_RUN_STDIN);
+    m_hStdinRead = reinterpret_cast<HANDLE>(wParam);
+    m_hStdinWrite = reinterpret_cast<HANDLE>(lParam);
+    return 0;
+}
+
+LRESULT CRunTestDlg::OnConsoleChar(WPARAM wParam, LPARAM)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_lengthsAtChar.push_back(m_output.GetTextLength());
+    }
+    char ch = static_cast<char>(wParam & 0xFF);
+    if (m_hStdinWrite == nullptr)
+        return 0;
+    if (ch == '\r')
+        m_stdin.Write("\r\n", 2);
+    else
+        m_stdin.Write(&ch, 1);
+    return 0;
+}
+
+HWND PaneOf(HWND hDlg)
+{
+    return ::GetDlgItem(hDlg, IDC_OUTPUT);
+}
+
+std::string PaneText(HWND hDlg)
+{
+    HWND hPane = PaneOf(hDlg);
+    LRESULT n = ::SendMessageA(hPane, WM_GETTEXTLENGTH, 0, 0);
+    std::string text(static_cast<size_t>(n) + 1, '\0');
+    LRESULT got = ::SendMessageA(hPane, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<size_t>(got));
+    return text;
+}
+
+void TypeInto(HWND hPane, const std::string& text)
+{
+    for (char ch : text)
+        ::PostMessageA(hPane, WM_CHAR, static_cast<unsigned char>(ch), 1);
+}
+
+} // namespace testsupport

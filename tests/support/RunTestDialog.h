@@ -1,0 +1,72 @@
+// A dialog that owns an output pane and handles the run messages the way the
+// main dialog does, for tests of the run worker and the pane. A script on
+// another thread starts runs with SendMessage(WM_TEST_RUN) and watches the
+// observations below.
+#pragma once
+
+#include "console/OutputPane.h"
+#include "platform/Afx.h"
+#include "runner/RunHost.h"
+#include "runner/StdinWriter.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+constexpr UINT WM_TEST_RUN = WM_APP + 50;  // lParam: the command text
+constexpr UINT WM_TEST_STOP = WM_APP + 51; // terminates the child
+constexpr UINT WM_TEST_COPY = WM_APP + 52; // the pane's CopyAll
+
+class CRunTestDlg : public CDialog, public CRunHost {
+public:
+    CRunTestDlg();
+
+    HWND GetRunWindow() const override { return m_hWnd; }
+    const CString& GetRunCommand() const override { return m_strCommand; }
+    COutputPane& GetRunPane() override { return m_output; }
+    CStdinWriter& GetRunStdin() override { return m_stdin; }
+
+    // Observations; any thread.
+    std::vector<UINT> RunMessages();
+    std::vector<long> PaneLengthsAtChar();
+    std::atomic<int> m_nFinished{ 0 };
+    std::atomic<int> m_nStarted{ 0 };
+    std::atomic<bool> m_bRunning{ false };
+
+    COutputPane m_output;
+    CStdinWriter m_stdin;
+
+protected:
+    BOOL OnInitDialog() override;
+    LRESULT OnTestRun(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTestStop(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTestCopy(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRunFinished(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRunProcess(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRunStdin(WPARAM wParam, LPARAM lParam);
+    LRESULT OnConsoleChar(WPARAM wParam, LPARAM lParam);
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void Record(UINT message);
+
+    CString m_strCommand;
+    CWinThread* m_pRunThread = nullptr; // user-interface thread only
+    HANDLE m_hProcess = nullptr;        // user-interface thread only
+    HANDLE m_hStdinRead = nullptr;      // user-interface thread only
+    HANDLE m_hStdinWrite = nullptr;     // user-interface thread only
+    std::mutex m_mutex;
+    std::vector<UINT> m_messages;       // guarded by m_mutex
+    std::vector<long> m_lengthsAtChar;  // guarded by m_mutex
+};
+
+// The pane's whole text, read with window messages from any thread.
+std::string PaneText(HWND hDlg);
+// Posts each character as WM_CHAR to the pane.
+void TypeInto(HWND hPane, const std::string& text);
+HWND PaneOf(HWND hDlg);
+
+} // namespace testsupport
