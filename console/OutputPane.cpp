@@ -2,7 +2,10 @@
 
 #include "platform/CWinApp.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -71,25 +74,53 @@ LRESULT COutputPane::OnAppend(WPARAM, LPARAM lParam)
 void COutputPane::TrimOldest()
 {
     long n = GetTextLength();
-    long keep = m_nMaxChars / 4 * 3;
-    long cut = n - keep;
-    // Cut at the start of the first line that begins at or after the point;
-    // a single line longer than that is cut inside.
-    long line = LineFromChar(cut);
+    long keepFrom = n - m_nKeepChars;
+    if (keepFrom <= 0)
+        return;
+    // Keep from the start of the first line that begins at or after that
+    // point; a single line longer than that is cut inside.
+    long line = LineFromChar(keepFrom);
     long start = LineIndex(static_cast<int>(line));
-    if (start < cut) {
+    if (start < keepFrom) {
         long next = LineIndex(static_cast<int>(line) + 1);
         if (next > 0 && next < n)
-            cut = next;
+            keepFrom = next;
     } else {
-        cut = start;
+        keepFrom = start;
     }
-    if (cut <= 0)
-        return;
-    SetSel(0, cut);
-    ReplaceSel("", FALSE);
-    long end = GetTextLength();
-    SetSel(end, end);
+
+    std::vector<char> tail(static_cast<size_t>(n - keepFrom) + 1, '\0');
+    TEXTRANGEA range{ { keepFrom, n }, tail.data() };
+    long got = static_cast<long>(SendMessage(EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range)));
+    Recreate();
+    SendMessage(WM_SETREDRAW, FALSE);
+    InsertInPieces(tail.data(), static_cast<size_t>(std::max(0L, got)));
+}
+
+// Inserts at the end in pieces of about kPieceChars, split after a line feed
+// where there is one and never between a carriage return and its line feed:
+// the control takes 64 KB pieces much faster than one huge insertion.
+void COutputPane::InsertInPieces(const char* pText, size_t nLength)
+{
+    constexpr size_t kPieceChars = 64 * 1024;
+    std::string piece;
+    size_t pos = 0;
+    while (pos < nLength) {
+        size_t end = std::min(nLength, pos + kPieceChars);
+        if (end < nLength) {
+            const char* lf = static_cast<const char*>(std::memchr(pText + pos + kPieceChars / 2, '\n',
+                                                                  end - pos - kPieceChars / 2));
+            if (lf != nullptr)
+                end = static_cast<size_t>(lf - pText) + 1;
+            else if (pText[end - 1] == '\r')
+                ++end;
+        }
+        piece.assign(pText + pos, end - pos);
+        long at = GetTextLength();
+        SetSel(at, at);
+        ReplaceSel(piece.c_str(), FALSE);
+        pos = end;
+    }
 }
 
 bool COutputPane::IsLineStartVisible(int nLine, const RECT& rc) const

@@ -61,7 +61,7 @@ start_xvfb() {
 # Starts a persistent wineserver for $WINEPREFIX and creates the prefix once.
 start_wineserver() {
     local fresh=0
-    [ -f "$WINEPREFIX/.vorlik-ready" ] || fresh=1
+    [ -f "$WINEPREFIX/.vorlik-prefix-2" ] || fresh=1
     if [ "$fresh" = 1 ]; then
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
@@ -75,7 +75,11 @@ start_wineserver() {
         # Without a window manager every window close waits for one; unmanaged
         # windows close at once.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-        touch "$WINEPREFIX/.vorlik-ready"
+        # A crashing test exe ends with a backtrace instead of waiting on a
+        # crash dialog that nobody will close.
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+            </dev/null >/dev/null 2>&1
+        touch "$WINEPREFIX/.vorlik-prefix-2"
     else
         wine wineboot </dev/null >/dev/null 2>&1
     fi

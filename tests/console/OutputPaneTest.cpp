@@ -202,7 +202,8 @@ TEST(OutputPane, DropsTheOldestWholeLinesPastTheCapAndKeepsTheNewest)
 {
     CRunTestDlg dlg;
     const long cap = 100000;
-    dlg.m_output.SetMaxChars(cap);
+    const long keep = 30000;
+    dlg.m_output.SetMaxChars(cap, keep);
     std::string all;
     std::string text;
     RunModalWith(dlg, [&](HWND hDlg) {
@@ -222,7 +223,7 @@ TEST(OutputPane, DropsTheOldestWholeLinesPastTheCapAndKeepsTheNewest)
         text = PaneText(hDlg);
     });
     EXPECT_LE(static_cast<long>(text.size()), cap);
-    EXPECT_GE(static_cast<long>(text.size()), cap / 2);
+    EXPECT_GE(static_cast<long>(text.size()), keep - 40);
     ASSERT_LT(text.size(), all.size());
     EXPECT_TRUE(all.compare(all.size() - text.size(), text.size(), text) == 0) << "the newest output, whole";
     EXPECT_EQ('\n', all[all.size() - text.size() - 1]) << "cut at the start of a line";
