@@ -5,6 +5,8 @@
 #include "platform/CDialog.h"
 #include "platform/CEvent.h"
 #include "platform/CException.h"
+#include "platform/CImageList.h"
+#include "platform/CRect.h"
 #include "platform/CRichEditCtrl.h"
 #include "platform/CStatic.h"
 #include "platform/CString.h"

@@ -1,5 +1,6 @@
 // CDC: a device context handed to a handler. This form does not own its DC:
 // it wraps one that the system lent for the length of a message.
+// CPaintDC: BeginPaint in its constructor, EndPaint in its destructor.
 #pragma once
 
 #include "platform/Win32.h"
@@ -17,4 +18,15 @@ public:
     int SetBkMode(int nMode) noexcept { return ::SetBkMode(m_hDC, nMode); }
 
     HDC m_hDC = nullptr;
+};
+
+class CPaintDC : public CDC {
+public:
+    explicit CPaintDC(HWND hWnd) noexcept : m_hWnd(hWnd) { m_hDC = ::BeginPaint(hWnd, &m_ps); }
+    ~CPaintDC() { ::EndPaint(m_hWnd, &m_ps); }
+
+    PAINTSTRUCT m_ps{};
+
+private:
+    HWND m_hWnd;
 };

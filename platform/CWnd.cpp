@@ -267,3 +267,19 @@ BOOL CWnd::DestroyWindow()
 {
     return m_hWnd != nullptr && ::DestroyWindow(m_hWnd);
 }
+
+void CWnd::MoveWindow(LPCRECT lpRect, BOOL bRepaint)
+{
+    ::MoveWindow(m_hWnd, lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top,
+                 bRepaint);
+}
+
+void CWnd::ScreenToClient(LPRECT lpRect) const
+{
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(lpRect), 2);
+}
+
+BOOL CWnd::SetWindowPos(HWND hWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags)
+{
+    return ::SetWindowPos(m_hWnd, hWndInsertAfter, x, y, cx, cy, nFlags);
+}

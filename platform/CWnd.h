@@ -60,6 +60,9 @@ public:
     void GetWindowRect(LPRECT lpRect) const;
     HWND SetFocus();
     BOOL DestroyWindow();
+    void MoveWindow(LPCRECT lpRect, BOOL bRepaint = TRUE);
+    void ScreenToClient(LPRECT lpRect) const;
+    BOOL SetWindowPos(HWND hWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags);
 
 protected:
     // Runs the map for one message, default processing for the rest.
@@ -84,6 +87,8 @@ protected:
     // Handlers with the framework's default behaviour.
     void OnDestroy() { Default(); }
     void OnPaint() { Default(); }
+    void OnSize(UINT, int, int) { Default(); }
+    void OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
 
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void Attach(HWND hWnd) noexcept;

@@ -114,6 +114,23 @@ LRESULT TimerThunk(CCmdTarget* p, WPARAM wParam, LPARAM)
     return 0;
 }
 
+template <class T, auto pfn>
+LRESULT SizeThunk(CCmdTarget* p, WPARAM wParam, LPARAM lParam)
+{
+    AFX_CHECK_HANDLER(void(UINT, int, int));
+    (static_cast<T*>(p)->*pfn)(static_cast<UINT>(wParam), static_cast<short>(LOWORD(lParam)),
+                               static_cast<short>(HIWORD(lParam)));
+    return 0;
+}
+
+template <class T, auto pfn>
+LRESULT MinMaxInfoThunk(CCmdTarget* p, WPARAM, LPARAM lParam)
+{
+    AFX_CHECK_HANDLER(void(MINMAXINFO*));
+    (static_cast<T*>(p)->*pfn)(reinterpret_cast<MINMAXINFO*>(lParam));
+    return 0;
+}
+
 #undef AFX_CHECK_HANDLER
 
 } // namespace afx
@@ -178,3 +195,10 @@ private:
 
 // void OnTimer(UINT_PTR nIDEvent)
 #define ON_WM_TIMER() { WM_TIMER, 0, 0, &afx::TimerThunk<ThisClass, &ThisClass::OnTimer> },
+
+// void OnSize(UINT nType, int cx, int cy)
+#define ON_WM_SIZE() { WM_SIZE, 0, 0, &afx::SizeThunk<ThisClass, &ThisClass::OnSize> },
+
+// void OnGetMinMaxInfo(MINMAXINFO* lpMMI)
+#define ON_WM_GETMINMAXINFO() \
+    { WM_GETMINMAXINFO, 0, 0, &afx::MinMaxInfoThunk<ThisClass, &ThisClass::OnGetMinMaxInfo> },

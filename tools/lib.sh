@@ -4,7 +4,7 @@
 
 BUILD=${VORLIK_BUILD:-$ROOT/build}
 APT_PACKAGES="g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
-  binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth googletest cmake make"
+  binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth googletest cmake make python3"
 
 say() { printf '%s\n' "$*" >&2; }
 

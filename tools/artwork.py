@@ -1,0 +1,100 @@
+#!/usr/bin/env python3
+"""Turns the text artwork in res/art/ into the resource files windres takes.
+
+    artwork.py strip SOURCE.txt OUT.bmp
+
+A strip source holds frames of equal size separated by blank lines, one
+character per pixel, in the standard 16-colour palette (see PALETTE16). The
+frames are put side by side, left to right, into a 4-bit uncompressed BMP.
+"""
+import struct
+import sys
+
+# Character -> (index, (r, g, b)) in the standard 16-colour palette.
+PALETTE16 = {
+    '#': (0, (0, 0, 0)),         # black
+    'm': (1, (128, 0, 0)),       # maroon
+    'd': (2, (0, 128, 0)),       # dark green
+    'o': (3, (128, 128, 0)),     # olive
+    'n': (4, (0, 0, 128)),       # navy
+    'p': (5, (128, 0, 128)),     # purple
+    't': (6, (0, 128, 128)),     # teal
+    's': (7, (192, 192, 192)),   # silver
+    'g': (8, (128, 128, 128)),   # grey
+    'r': (9, (255, 0, 0)),       # red
+    '.': (10, (0, 255, 0)),      # pure green: transparent where a mask is used
+    'y': (11, (255, 255, 0)),    # yellow
+    'b': (12, (0, 0, 255)),      # blue
+    'f': (13, (255, 0, 255)),    # fuchsia
+    'a': (14, (0, 255, 255)),    # aqua
+    'w': (15, (255, 255, 255)),  # white
+}
+
+
+def read_frames(path):
+    frames, current = [], []
+    with open(path, encoding='ascii') as f:
+        for number, line in enumerate(f, 1):
+            line = line.rstrip('\n')
+            if line.startswith(';'):
+                continue  # a comment
+            if not line:
+                if current:
+                    frames.append(current)
+                    current = []
+                continue
+            bad = set(line) - set(PALETTE16)
+            if bad:
+                sys.exit(f'{path}:{number}: unknown colour characters {sorted(bad)}')
+            current.append(line)
+    if current:
+        frames.append(current)
+    if not frames:
+        sys.exit(f'{path}: no frames')
+    height, width = len(frames[0]), len(frames[0][0])
+    for i, frame in enumerate(frames):
+        if len(frame) != height or any(len(row) != width for row in frame):
+            sys.exit(f'{path}: frame {i} is not {width} x {height}')
+    return frames
+
+
+def bmp4(rows):
+    """A bottom-up 4 bits-per-pixel BMP of rows (lists of palette indices)."""
+    height, width = len(rows), len(rows[0])
+    stride = ((width * 4 + 31) // 32) * 4
+    pixels = bytearray()
+    for row in reversed(rows):
+        line = bytearray()
+        for x in range(0, width, 2):
+            hi = row[x]
+            lo = row[x + 1] if x + 1 < width else 0
+            line.append(hi << 4 | lo)
+        line.extend(b'\0' * (stride - len(line)))
+        pixels += line
+    palette = bytearray()
+    for _, (index, (r, g, b)) in sorted(PALETTE16.items(), key=lambda kv: kv[1][0]):
+        palette += bytes((b, g, r, 0))
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 4, 0, len(pixels), 2835, 2835, 16, 0)
+    offset = 14 + len(info) + len(palette)
+    header = struct.pack('<2sIHHI', b'BM', offset + len(pixels), 0, 0, offset)
+    return header + info + palette + pixels
+
+
+def strip(source, out):
+    frames = read_frames(source)
+    rows = []
+    for y in range(len(frames[0])):
+        rows.append([PALETTE16[ch][0] for frame in frames for ch in frame[y]])
+    with open(out, 'wb') as f:
+        f.write(bmp4(rows))
+
+
+def main(argv):
+    if len(argv) == 4 and argv[1] == 'strip':
+        strip(argv[2], argv[3])
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == '__main__':
+    main(sys.argv)
