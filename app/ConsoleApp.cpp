@@ -1,13 +1,36 @@
 #include "app/ConsoleApp.h"
 
-#include "res/resource.h"
+#include "console/ConsoleDlg.h"
 
 CConsoleApp theApp;
 
+BEGIN_MESSAGE_MAP(CConsoleApp, CWinApp)
+    ON_COMMAND(ID_HELP, OnHelp)
+END_MESSAGE_MAP()
+
+bool LoadSystemRichEdit()
+{
+    char path[520];
+    UINT n = ::GetSystemDirectoryA(path, sizeof path);
+    if (n == 0 || n >= sizeof path)
+        return false;
+    ::PathAddBackslashA(path);
+    if (lstrlenA(path) + lstrlenA("RICHED32.DLL") >= static_cast<int>(sizeof path))
+        return false;
+    lstrcatA(path, "RICHED32.DLL");
+    AFX_RICHEDIT_STATE* pState = AfxGetRichEditState();
+    if (pState->m_hInstRichEdit == nullptr)
+        pState->m_hInstRichEdit = ::LoadLibraryA(path);
+    return pState->m_hInstRichEdit != nullptr;
+}
+
 BOOL CConsoleApp::InitInstance()
 {
+    Enable3dControlsStatic();
     SetRegistryKey("Quorvel's Tools");
-    CDialog dlg(IDD_CONSOLE);
+    if (!LoadSystemRichEdit())
+        AfxInitRichEdit();
+    CConsoleDlg dlg(nullptr);
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;

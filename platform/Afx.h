@@ -5,6 +5,7 @@
 #include "platform/CDialog.h"
 #include "platform/CEvent.h"
 #include "platform/CException.h"
+#include "platform/CFile.h"
 #include "platform/CImageList.h"
 #include "platform/CRect.h"
 #include "platform/CRichEditCtrl.h"

@@ -35,6 +35,11 @@ public:
     void SetAppName(LPCTSTR lpszAppName);
 
     HICON LoadIcon(UINT nIDResource) const;
+    // Three-dimensional controls are the system's own drawing today: kept
+    // for the start-up sequence, always TRUE.
+    BOOL Enable3dControlsStatic() { return TRUE; }
+    // The framework's help command; the program has no help of its own.
+    void OnHelp() {}
 
     // From now on the profile lives under
     // HKEY_CURRENT_USER\software\<lpszRegistryKey>\<application name>.
@@ -71,3 +76,7 @@ int AfxMessageBox(LPCTSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
 
 // The string id of the application title, as in the framework's resources.
 constexpr UINT AFX_IDS_APP_TITLE = 0xE000;
+// The framework's help command.
+#ifndef ID_HELP
+#define ID_HELP 0xE146
+#endif

@@ -131,6 +131,13 @@ LRESULT MinMaxInfoThunk(CCmdTarget* p, WPARAM, LPARAM lParam)
     return 0;
 }
 
+template <class T, auto pfn>
+LRESULT CursorThunk(CCmdTarget* p, WPARAM, LPARAM)
+{
+    AFX_CHECK_HANDLER(HCURSOR());
+    return reinterpret_cast<LRESULT>((static_cast<T*>(p)->*pfn)());
+}
+
 #undef AFX_CHECK_HANDLER
 
 } // namespace afx
@@ -202,3 +209,7 @@ private:
 // void OnGetMinMaxInfo(MINMAXINFO* lpMMI)
 #define ON_WM_GETMINMAXINFO() \
     { WM_GETMINMAXINFO, 0, 0, &afx::MinMaxInfoThunk<ThisClass, &ThisClass::OnGetMinMaxInfo> },
+
+// HCURSOR OnQueryDragIcon()
+#define ON_WM_QUERYDRAGICON() \
+    { WM_QUERYDRAGICON, 0, 0, &afx::CursorThunk<ThisClass, &ThisClass::OnQueryDragIcon> },

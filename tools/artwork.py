@@ -2,10 +2,16 @@
 """Turns the text artwork in res/art/ into the resource files windres takes.
 
     artwork.py strip SOURCE.txt OUT.bmp
+    artwork.py icon SOURCE.txt OUT.ico
 
 A strip source holds frames of equal size separated by blank lines, one
 character per pixel, in the standard 16-colour palette (see PALETTE16). The
 frames are put side by side, left to right, into a 4-bit uncompressed BMP.
+
+An icon source holds square images of different sizes, separated by blank
+lines, in the colours of ICON_COLOURS (a blank is transparent). Each image
+goes into the .ico twice: in 256 colours with a mask, and in 32-bit colour
+with alpha.
 """
 import struct
 import sys
@@ -31,7 +37,18 @@ PALETTE16 = {
 }
 
 
-def read_frames(path):
+# Character -> (r, g, b) for icons; ' ' is transparent.
+ICON_COLOURS = {
+    '#': (48, 48, 56),       # window frame
+    'a': (96, 144, 240),     # title bar, light edge
+    'b': (24, 72, 200),      # title bar
+    'k': (0, 0, 0),          # console area
+    'w': (255, 255, 255),    # prompt text and cursor
+    's': (176, 176, 176),    # title bar button
+}
+
+
+def read_frames(path, legend=PALETTE16):
     frames, current = [], []
     with open(path, encoding='ascii') as f:
         for number, line in enumerate(f, 1):
@@ -43,7 +60,7 @@ def read_frames(path):
                     frames.append(current)
                     current = []
                 continue
-            bad = set(line) - set(PALETTE16)
+            bad = set(line) - set(legend) - ({' '} if legend is ICON_COLOURS else set())
             if bad:
                 sys.exit(f'{path}:{number}: unknown colour characters {sorted(bad)}')
             current.append(line)
@@ -51,10 +68,15 @@ def read_frames(path):
         frames.append(current)
     if not frames:
         sys.exit(f'{path}: no frames')
-    height, width = len(frames[0]), len(frames[0][0])
-    for i, frame in enumerate(frames):
-        if len(frame) != height or any(len(row) != width for row in frame):
-            sys.exit(f'{path}: frame {i} is not {width} x {height}')
+    if legend is PALETTE16:
+        height, width = len(frames[0]), len(frames[0][0])
+        for i, frame in enumerate(frames):
+            if len(frame) != height or any(len(row) != width for row in frame):
+                sys.exit(f'{path}: frame {i} is not {width} x {height}')
+    else:
+        for i, frame in enumerate(frames):
+            if any(len(row) != len(frame) for row in frame):
+                sys.exit(f'{path}: image {i} is not square')
     return frames
 
 
@@ -89,9 +111,73 @@ def strip(source, out):
         f.write(bmp4(rows))
 
 
+def mask_rows(image):
+    """The 1-bit AND mask, bottom-up: 1 where the pixel is transparent."""
+    size = len(image)
+    stride = ((size + 31) // 32) * 4
+    data = bytearray()
+    for row in reversed(image):
+        bits = bytearray(stride)
+        for x, ch in enumerate(row):
+            if ch == ' ':
+                bits[x // 8] |= 0x80 >> (x % 8)
+        data += bits
+    return data
+
+
+def icon_image_8bit(image):
+    size = len(image)
+    colours = sorted({ICON_COLOURS[ch] for row in image for ch in row if ch != ' '})
+    index = {c: i for i, c in enumerate(colours)}
+    palette = bytearray()
+    for i in range(256):
+        r, g, b = colours[i] if i < len(colours) else (0, 0, 0)
+        palette += bytes((b, g, r, 0))
+    stride = ((size * 8 + 31) // 32) * 4
+    pixels = bytearray()
+    for row in reversed(image):
+        line = bytearray(index[ICON_COLOURS[ch]] if ch != ' ' else 0 for ch in row)
+        pixels += line + bytes(stride - len(line))
+    info = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 8, 0, len(pixels), 0, 0, 256, 0)
+    return info + palette + pixels + mask_rows(image)
+
+
+def icon_image_32bit(image):
+    size = len(image)
+    pixels = bytearray()
+    for row in reversed(image):
+        for ch in row:
+            if ch == ' ':
+                pixels += bytes(4)
+            else:
+                r, g, b = ICON_COLOURS[ch]
+                pixels += bytes((b, g, r, 255))
+    info = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, len(pixels), 0, 0, 0, 0)
+    return info + pixels + mask_rows(image)
+
+
+def icon(source, out):
+    images = read_frames(source, ICON_COLOURS)
+    entries = []
+    for image in images:
+        entries.append((len(image), 8, icon_image_8bit(image)))
+    for image in images:
+        entries.append((len(image), 32, icon_image_32bit(image)))
+    offset = 6 + 16 * len(entries)
+    directory = struct.pack('<HHH', 0, 1, len(entries))
+    data = bytearray()
+    for size, bits, blob in entries:
+        directory += struct.pack('<BBBBHHII', size % 256, size % 256, 0, 0, 1, bits, len(blob), offset + len(data))
+        data += blob
+    with open(out, 'wb') as f:
+        f.write(directory + data)
+
+
 def main(argv):
     if len(argv) == 4 and argv[1] == 'strip':
         strip(argv[2], argv[3])
+    elif len(argv) == 4 and argv[1] == 'icon':
+        icon(argv[2], argv[3])
     else:
         sys.exit(__doc__)
 

@@ -1,0 +1,212 @@
+#include "console/ConsoleDlg.h"
+
+#include "res/resource.h"
+#include "runner/CommandLine.h"
+#include "runner/RunWorker.h"
+
+#include <string>
+
+namespace {
+
+constexpr COLORREF kBusyMask = RGB(0, 255, 0);
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CConsoleDlg, CSizingDialog)
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_BN_CLICKED(IDC_RUN, OnRun)
+    ON_COMMAND(IDM_SAVE, OnSave)
+    ON_COMMAND(IDM_COPY, OnCopy)
+    ON_BN_CLICKED(IDC_STOP, OnStop)
+    ON_WM_DESTROY()
+    ON_MESSAGE(WM_RUN_FINISHED, OnRunFinished)
+    ON_MESSAGE(WM_RUN_PROCESS, OnRunProcess)
+    ON_MESSAGE(WM_RUN_STDIN, OnRunStdin)
+    ON_MESSAGE(WM_CONSOLE_CHAR, OnConsoleChar)
+END_MESSAGE_MAP()
+
+CConsoleDlg::CConsoleDlg(CWnd* pParent)
+    : CSizingDialog(IDD_CONSOLE, pParent), m_strCommand(""), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME))
+{
+}
+
+void CConsoleDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CSizingDialog::DoDataExchange(pDX);
+    DDX_CBString(pDX, IDC_COMMAND, m_strCommand);
+}
+
+BOOL CConsoleDlg::OnInitDialog()
+{
+    CSizingDialog::OnInitDialog();
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    m_output.SubclassDlgItem(IDC_OUTPUT, this);
+    m_busy.SubclassDlgItem(IDC_BUSY, this);
+    m_busy.Load(IDB_BUSY, 32, 100, kBusyMask);
+    m_pRunThread = nullptr;
+    m_hProcess = nullptr;
+    m_hStdinRead = nullptr;
+    m_hStdinWrite = nullptr;
+    return TRUE;
+}
+
+void CConsoleDlg::OnRun()
+{
+    if (!StartRun())
+        return;
+    m_output.SetFocus();
+}
+
+bool CConsoleDlg::StartRun()
+{
+    if (m_pRunThread != nullptr) {
+        AfxMessageBox("You can't begin a new proccess will old one is running.");
+        return false;
+    }
+    m_busy.Start();
+    UpdateData(TRUE);
+    m_pRunThread = AfxBeginThread(&RunCommandThread, static_cast<CRunHost*>(this), THREAD_PRIORITY_NORMAL, 0, 0,
+                                  nullptr);
+    if (m_pRunThread == nullptr)
+        m_busy.Stop(); // no run: no animation either
+    return m_pRunThread != nullptr;
+}
+
+void CConsoleDlg::OnStop()
+{
+    StopRun();
+}
+
+void CConsoleDlg::StopRun()
+{
+    if (m_pRunThread == nullptr || m_hProcess == nullptr)
+        return;
+    if (IsWindowsNT()) {
+        if (!::TerminateProcess(m_hProcess, 0))
+            AfxMessageBox("Sorry, I can't kill this process.  Maybe you can do it by yourself.");
+    } else {
+        AfxMessageBox("Sorry, I can't kill this process in Windows 9x.  Maybe you can do it by yourself.");
+    }
+}
+
+LRESULT CConsoleDlg::OnRunFinished(WPARAM, LPARAM)
+{
+    m_pRunThread = nullptr;
+    m_hProcess = nullptr;
+    m_hStdinRead = nullptr;
+    m_hStdinWrite = nullptr;
+    m_output.AppendText("\n--End--\n");
+    m_busy.Stop();
+    return 0;
+}
+
+LRESULT CConsoleDlg::OnRunProcess(WPARAM wParam, LPARAM)
+{
+    m_hProcess = reinterpret_cast<HANDLE>(wParam);
+    return 0;
+}
+
+LRESULT CConsoleDlg::OnRunStdin(WPARAM wParam, LPARAM lParam)
+{
+    m_hStdinRead = reinterpret_cast<HANDLE>(wParam);
+    m_hStdinWrite = reinterpret_cast<HANDLE>(lParam);
+    return 0;
+}
+
+LRESULT CConsoleDlg::OnConsoleChar(WPARAM wParam, LPARAM)
+{
+    char ch = static_cast<char>(wParam & 0xFF);
+    if (m_hStdinWrite == nullptr)
+        return 0;
+    if (ch == '\r')
+        m_stdin.Write("\r\n", 2);
+    else
+        m_stdin.Write(&ch, 1);
+    return 0;
+}
+
+void CConsoleDlg::OnCancel()
+{
+    if (m_pRunThread != nullptr) {
+        AfxMessageBox("You can't exit will your process is running.");
+        return;
+    }
+    CSizingDialog::OnCancel();
+}
+
+void CConsoleDlg::OnOK()
+{
+    // Enter in the command box presses Run, the default button; nothing
+    // else may close the dialog.
+}
+
+void CConsoleDlg::OnSave()
+{
+    CFileDialog dlg(FALSE, "txt", "*.txt", OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY,
+                    "Text File (*.txt)|*.txt|All Files (*.*)|*.*||", this);
+    if (dlg.DoModal() != IDOK)
+        return;
+    CString path = dlg.GetPathName();
+    if (path.IsEmpty())
+        return;
+    SaveOutput(path);
+}
+
+void CConsoleDlg::SaveOutput(LPCTSTR lpszPath)
+{
+    CStdioFile file(lpszPath, CStdioFile::modeCreate | CStdioFile::modeWrite);
+    CString text;
+    m_output.GetWindowText(text);
+    // The pane ends lines with CR LF (and the end lines with a lone LF); a
+    // text-mode file turns each LF into CR LF, so CR LF goes in as LF.
+    std::string plain;
+    plain.reserve(static_cast<size_t>(text.GetLength()));
+    for (LPCTSTR p = text; *p != '\0'; ++p) {
+        if (p[0] == '\r' && p[1] == '\n')
+            continue;
+        plain += *p;
+    }
+    file.WriteString(plain.c_str());
+    file.Flush();
+    file.Close();
+}
+
+void CConsoleDlg::OnCopy()
+{
+    m_output.CopyAll();
+}
+
+void CConsoleDlg::OnSizeChanged(int dx, int dy)
+{
+    GrowChild(dx, 0, IDC_TOPLINE);
+    GrowChild(dx, dy, &m_output);
+}
+
+void CConsoleDlg::OnPaint()
+{
+    if (!::IsIconic(m_hWnd)) {
+        CSizingDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(m_hWnd);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    int cxIcon = ::GetSystemMetrics(SM_CXICON);
+    int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    CRect rect;
+    GetClientRect(rect);
+    int x = (rect.Width() - cxIcon + 1) / 2;
+    int y = (rect.Height() - cyIcon + 1) / 2;
+    ::DrawIcon(dc.GetSafeHdc(), x, y, m_hIcon);
+}
+
+HCURSOR CConsoleDlg::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CConsoleDlg::OnDestroy()
+{
+    CSizingDialog::OnDestroy();
+}

@@ -1,0 +1,75 @@
+// CConsoleDlg: the program's main window. It holds the command box, Run and
+// Stop, the output pane and the busy animation; it owns the run state and
+// allows one run at a time.
+//
+// Run state (four fields, all null while idle): the worker thread, set by
+// StartRun; the stdin pipe ends, set by WM_RUN_STDIN; the process handle, set
+// by WM_RUN_PROCESS; all cleared by WM_RUN_FINISHED. The worker sends those
+// messages synchronously, so the state is read and written on the
+// user-interface thread only and needs no lock. The dialog borrows the
+// handles and never closes them; typed characters reach the child through
+// m_stdin, which never blocks and never writes to a closed pipe.
+//
+// Commands that must not run during a run (Run, Exit) are refused with a
+// message box; no control is ever disabled.
+#pragma once
+
+#include "console/OutputPane.h"
+#include "console/SizingDialog.h"
+#include "runner/RunHost.h"
+#include "runner/StdinWriter.h"
+#include "widgets/BusyAnimation.h"
+
+class CConsoleDlg : public CSizingDialog, public CRunHost {
+public:
+    explicit CConsoleDlg(CWnd* pParent = nullptr);
+
+    // CRunHost, for the run worker.
+    HWND GetRunWindow() const override { return m_hWnd; }
+    const CString& GetRunCommand() const override { return m_strCommand; }
+    COutputPane& GetRunPane() override { return m_output; }
+    CStdinWriter& GetRunStdin() override { return m_stdin; }
+
+    // True when a run was started.
+    bool StartRun();
+    void StopRun();
+    // Writes the pane's whole text to a file, each line ending in CR LF;
+    // throws CFileException.
+    void SaveOutput(LPCTSTR lpszPath);
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void OnSizeChanged(int dx, int dy) override;
+
+    // Called when Run is pressed (or Enter in the command box).
+    void OnRun();
+    // Called when Stop is pressed.
+    void OnStop();
+    // Called for File > Save.
+    void OnSave();
+    // Called for File > Copy.
+    void OnCopy();
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnDestroy();
+    LRESULT OnRunFinished(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRunProcess(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRunStdin(WPARAM wParam, LPARAM lParam);
+    LRESULT OnConsoleChar(WPARAM wParam, LPARAM lParam);
+
+    DECLARE_MESSAGE_MAP()
+
+protected:
+    COutputPane m_output;
+    HANDLE m_hStdinRead = nullptr;  // user-interface thread only
+    HANDLE m_hStdinWrite = nullptr; // user-interface thread only
+    CString m_strCommand;           // written by StartRun; read by the worker during the run
+    HICON m_hIcon;
+    CBusyAnimation m_busy;
+    CWinThread* m_pRunThread = nullptr; // user-interface thread only
+    HANDLE m_hProcess = nullptr;        // user-interface thread only
+    CStdinWriter m_stdin;               // UI thread writes, the worker opens, flushes, closes
+};
