@@ -2,6 +2,8 @@
 
 #include "Pump.h"
 
+#include <tlhelp32.h>
+
 #include <vector>
 
 namespace testsupport {
@@ -44,6 +46,25 @@ std::string BesideTests(const char* fileName)
     std::string dir(path);
     dir.erase(dir.find_last_of('\\') + 1);
     return dir + fileName;
+}
+
+bool WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs)
+{
+    return WaitUntil(
+        [&] {
+            CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+            if (!snapshot)
+                return false;
+            PROCESSENTRY32 entry{};
+            entry.dwSize = sizeof entry;
+            for (BOOL more = ::Process32First(snapshot.get(), &entry); more;
+                 more = ::Process32Next(snapshot.get(), &entry)) {
+                if (entry.th32ParentProcessID == parentPid && lstrcmpiA(entry.szExeFile, exeName) == 0)
+                    return true;
+            }
+            return false;
+        },
+        timeoutMs);
 }
 
 namespace {

@@ -32,6 +32,10 @@ private:
 // (Vorlik.exe is built beside the tests).
 std::string BesideTests(const char* fileName);
 
+// Waits until process parentPid has a child process running exeName (such as
+// "ChildTool.exe"); false after timeoutMs.
+bool WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs);
+
 // The visible top-level window of process pid with this class and caption,
 // waiting up to timeoutMs; null when none showed.
 HWND WaitForTopWindow(DWORD pid, const char* className, const char* caption, DWORD timeoutMs);

@@ -1,0 +1,178 @@
+// The real Vorlik.exe driven from outside with window messages only: runs,
+// refusals, Stop, typed input, Copy, Save through the common dialog, and
+// Exit.
+#include "Pump.h"
+#include "VorlikProcess.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+using namespace testsupport;
+
+namespace {
+
+std::string TempPath(const char* name)
+{
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(sizeof temp, temp);
+    return std::string(temp) + name + std::to_string(::GetCurrentProcessId());
+}
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!::OpenClipboard(nullptr))
+        return "<clipboard busy>";
+    if (HANDLE h = ::GetClipboardData(CF_TEXT)) {
+        if (const char* p = static_cast<const char*>(::GlobalLock(h))) {
+            text = p;
+            ::GlobalUnlock(h);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+std::string ReadFileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+const std::string kEnd = "\n--End--\n";
+
+} // namespace
+
+TEST(EndToEnd, RunsABuiltInAndAProgramFoundBesideIt)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Run("echo hello vorlik");
+    ASSERT_TRUE(vorlik.WaitForEnds(1));
+    EXPECT_EQ("hello vorlik\r\n" + kEnd, vorlik.PaneText());
+
+    vorlik.Run("ChildTool print found");
+    ASSERT_TRUE(vorlik.WaitForEnds(1) && WaitUntil([&] { return vorlik.PaneText() == "found\r\n" + kEnd; }));
+    EXPECT_EQ("found\r\n" + kEnd, vorlik.PaneText()) << "each run clears the pane first";
+}
+
+TEST(EndToEnd, ACommandThatCannotBeCreatedIsReportedAndEnds)
+{
+    std::string doc = TempPath("vorlik-e2e-doc") + ".txt";
+    std::ofstream(doc) << "a document";
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Run(doc);
+    MessageBoxSeen box = vorlik.ExpectMessageBox();
+    EXPECT_EQ("Couldn't Create Process\r\n", box.text);
+    EXPECT_EQ("Vorlik", box.title);
+    EXPECT_TRUE(vorlik.WaitForEnds(1));
+    EXPECT_EQ(kEnd, vorlik.PaneText());
+    ::DeleteFileA(doc.c_str());
+}
+
+TEST(EndToEnd, ASecondRunAndExitAreRefusedWhileRunningAndStopEndsTheRun)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Run("ChildTool wait");
+    vorlik.Click(IDC_RUN);
+    EXPECT_EQ("You can't begin a new proccess will old one is running.", vorlik.ExpectMessageBox().text);
+    vorlik.Command(IDCANCEL);
+    EXPECT_EQ("You can't exit will your process is running.", vorlik.ExpectMessageBox().text);
+    // Stop does nothing until the child is known; press it until the run ends.
+    bool ended = WaitUntil([&] {
+        vorlik.Click(IDC_STOP);
+        ::Sleep(50);
+        return vorlik.PaneText().find("--End--") != std::string::npos;
+    });
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(nullptr, FindMessageBox(vorlik.Pid())) << "a successful Stop shows nothing";
+}
+
+TEST(EndToEnd, TypedInputReachesAnInteractiveChild)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Run("ChildTool echo");
+    // Keys typed before the child exists are shown but not sent.
+    ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe", kTimeoutMs));
+    vorlik.Type("xyz\r");
+    // The pane shows each key and the child's echo of it.
+    EXPECT_TRUE(WaitUntil([&] {
+        std::string t = vorlik.PaneText();
+        return std::count(t.begin(), t.end(), 'x') == 2 && std::count(t.begin(), t.end(), 'z') == 2;
+    }));
+    vorlik.Type("q");
+    EXPECT_TRUE(vorlik.WaitForEnds(1));
+}
+
+TEST(EndToEnd, CopyPutsTheWholePaneOnTheClipboard)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Run("ChildTool print copied");
+    ASSERT_TRUE(vorlik.WaitForEnds(1));
+    vorlik.Command(IDM_COPY);
+    EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == "copied\r\n" + kEnd; })) << ClipboardText();
+}
+
+TEST(EndToEnd, SaveWritesThePaneThroughTheSaveDialog)
+{
+    std::string path = TempPath("vorlik-e2e-save") + ".txt";
+    ::DeleteFileA(path.c_str());
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Run("ChildTool print saved");
+    ASSERT_TRUE(vorlik.WaitForEnds(1));
+    vorlik.Command(IDM_SAVE);
+    HWND hSave = WaitForTopWindow(vorlik.Pid(), "#32770", "Save As", kTimeoutMs);
+    ASSERT_NE(nullptr, hSave);
+    // The file name box: a combo box (cmb13) in newer dialogs, an edit (edt1).
+    HWND hName = ::GetDlgItem(hSave, 0x47C);
+    if (hName != nullptr && ::FindWindowExA(hName, nullptr, "Edit", nullptr) != nullptr)
+        hName = ::FindWindowExA(hName, nullptr, "Edit", nullptr);
+    if (hName == nullptr)
+        hName = ::GetDlgItem(hSave, 0x480);
+    ASSERT_NE(nullptr, hName);
+    ::SendMessageA(hName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    ::PostMessageA(hSave, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hSave, IDOK)));
+    EXPECT_TRUE(WaitUntil([&] { return ReadFileText(path) == "saved\r\n\r\n--End--\r\n"; })) << ReadFileText(path);
+    ::DeleteFileA(path.c_str());
+}
+
+TEST(EndToEnd, ResizingGrowsThePane)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    RECT dlg, paneBefore, paneAfter, runBefore, runAfter;
+    ::GetWindowRect(vorlik.Dialog(), &dlg);
+    ::GetWindowRect(vorlik.Item(IDC_OUTPUT), &paneBefore);
+    ::GetWindowRect(vorlik.Item(IDC_RUN), &runBefore);
+    ::SetWindowPos(vorlik.Dialog(), nullptr, 0, 0, dlg.right - dlg.left + 60, dlg.bottom - dlg.top + 50,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    WaitUntil([&] {
+        ::GetWindowRect(vorlik.Item(IDC_OUTPUT), &paneAfter);
+        return paneAfter.right - paneAfter.left == paneBefore.right - paneBefore.left + 60;
+    });
+    ::GetWindowRect(vorlik.Item(IDC_RUN), &runAfter);
+    EXPECT_EQ(paneBefore.right - paneBefore.left + 60, paneAfter.right - paneAfter.left);
+    EXPECT_EQ(paneBefore.bottom - paneBefore.top + 50, paneAfter.bottom - paneAfter.top);
+    EXPECT_TRUE(::EqualRect(&runBefore, &runAfter));
+}
+
+TEST(EndToEnd, ExitWhileIdleEndsTheProgram)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Command(IDCANCEL);
+    DWORD exitCode = 1;
+    EXPECT_TRUE(vorlik.WaitForExit(&exitCode));
+    EXPECT_EQ(0u, exitCode);
+}
