@@ -42,6 +42,7 @@ BOOL CConsoleDlg::OnInitDialog()
     CSizingDialog::OnInitDialog();
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    LoadHistory();
     m_output.SubclassDlgItem(IDC_OUTPUT, this);
     m_busy.SubclassDlgItem(IDC_BUSY, this);
     m_busy.Load(IDB_BUSY, 32, 100, kBusyMask);
@@ -57,6 +58,7 @@ void CConsoleDlg::OnRun()
     if (!StartRun())
         return;
     m_output.SetFocus();
+    AddToHistory(m_strCommand);
 }
 
 bool CConsoleDlg::StartRun()
@@ -209,4 +211,60 @@ HCURSOR CConsoleDlg::OnQueryDragIcon()
 void CConsoleDlg::OnDestroy()
 {
     CSizingDialog::OnDestroy();
+    SaveHistory();
+}
+
+namespace {
+
+constexpr char kHistorySection[] = "RecentCmd";
+
+CString HistoryEntryName(int nIndex)
+{
+    char name[32];
+    wsprintfA(name, "%s%d", kHistorySection, nIndex);
+    return CString(name);
+}
+
+} // namespace
+
+void CConsoleDlg::LoadHistory()
+{
+    CComboBox box(GetDlgItem(IDC_COMMAND));
+    for (int i = 0; i < kHistorySize; ++i) {
+        CString entry = AfxGetApp()->GetProfileString(kHistorySection, HistoryEntryName(i), nullptr);
+        if (entry.IsEmpty())
+            break; // a missing, empty or unreadable value ends the list
+        if (entry.GetLength() > kCommandBufferSize - 1)
+            continue; // longer than any command line that can run: not offered
+        box.AddString(entry);
+    }
+}
+
+void CConsoleDlg::AddToHistory(const CString& command)
+{
+    // An empty entry would end the stored list and hide the ones after it.
+    if (command.IsEmpty())
+        return;
+    CComboBox box(GetDlgItem(IDC_COMMAND));
+    int n = box.GetCount();
+    CString entry;
+    for (int i = 0; i < n; ++i) {
+        box.GetLBText(i, entry);
+        if (_stricmp(entry, command) == 0)
+            return;
+    }
+    if (n >= kHistorySize)
+        box.DeleteString(kHistorySize - 1);
+    box.InsertString(0, command);
+}
+
+void CConsoleDlg::SaveHistory()
+{
+    CComboBox box(GetDlgItem(IDC_COMMAND));
+    int n = box.GetCount();
+    CString entry;
+    for (int i = 0; i < n; ++i) {
+        box.GetLBText(i, entry);
+        AfxGetApp()->WriteProfileString(kHistorySection, HistoryEntryName(i), entry);
+    }
 }

@@ -37,6 +37,14 @@ public:
     // throws CFileException.
     void SaveOutput(LPCTSTR lpszPath);
 
+    // The command history: the command box's list, newest first, at most
+    // kHistorySize distinct entries, kept in the profile section "RecentCmd"
+    // as the values RecentCmd0, RecentCmd1, ...
+    static constexpr int kHistorySize = 20;
+    void LoadHistory();
+    void AddToHistory(const CString& command);
+    void SaveHistory();
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;

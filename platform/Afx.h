@@ -1,6 +1,7 @@
 // The framework in one include, for the program's and the tests' sources.
 #pragma once
 
+#include "platform/CComboBox.h"
 #include "platform/CDC.h"
 #include "platform/CDialog.h"
 #include "platform/CEvent.h"

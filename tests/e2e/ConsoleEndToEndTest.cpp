@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 using namespace testsupport;
 
@@ -179,4 +180,47 @@ TEST(EndToEnd, ExitWhileIdleEndsTheProgram)
     DWORD exitCode = 1;
     EXPECT_TRUE(vorlik.WaitForExit(&exitCode));
     EXPECT_EQ(0u, exitCode);
+}
+
+TEST(EndToEnd, TheHistorySurvivesARestartNewestFirst)
+{
+    const char* key = "software\\Quorvel's Tools\\Vorlik";
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, key);
+    {
+        VorlikProcess vorlik;
+        ASSERT_TRUE(vorlik.Ready());
+        // Each run's whole pane is known, so its end cannot be mistaken for
+        // the previous one's.
+        const char* runs[][2] = { { "echo one", "one\r\n" },
+                                  { "ChildTool print two", "two\r\n" },
+                                  { "echo three", "three\r\n" },
+                                  { "ECHO ONE", "ONE\r\n" } }; // already there in another case
+        for (const auto& run : runs) {
+            vorlik.Run(run[0]);
+            ASSERT_TRUE(WaitUntil([&] { return vorlik.PaneText() == run[1] + kEnd; })) << run[0];
+        }
+        vorlik.Command(IDCANCEL);
+        ASSERT_TRUE(vorlik.WaitForExit());
+    }
+    VorlikProcess again;
+    ASSERT_TRUE(again.Ready());
+    HWND hBox = again.Item(IDC_COMMAND);
+    std::vector<std::string> entries;
+    int n = static_cast<int>(::SendMessageA(hBox, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        // Across processes Wine passes list texts on as UTF-16, whatever the
+        // sender asked for: ask for them so and convert.
+        wchar_t wide[256] = L"";
+        ::SendMessageW(hBox, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide));
+        char buf[256] = "";
+        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, buf, sizeof buf, nullptr, nullptr);
+        entries.push_back(buf);
+    }
+    char text[64] = "x";
+    ::SendMessageA(hBox, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    again.Command(IDCANCEL);
+    again.WaitForExit();
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, key);
+    EXPECT_EQ((std::vector<std::string>{ "echo three", "ChildTool print two", "echo one" }), entries);
+    EXPECT_STREQ("", text) << "the command box starts empty";
 }
