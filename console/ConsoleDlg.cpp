@@ -3,6 +3,7 @@
 #include "res/resource.h"
 #include "runner/CommandLine.h"
 #include "runner/RunWorker.h"
+#include "widgets/AboutBox.h"
 
 #include <string>
 
@@ -18,6 +19,7 @@ BEGIN_MESSAGE_MAP(CConsoleDlg, CSizingDialog)
     ON_BN_CLICKED(IDC_RUN, OnRun)
     ON_COMMAND(IDM_SAVE, OnSave)
     ON_COMMAND(IDM_COPY, OnCopy)
+    ON_COMMAND(IDM_ABOUT, OnAbout)
     ON_BN_CLICKED(IDC_STOP, OnStop)
     ON_WM_DESTROY()
     ON_MESSAGE(WM_RUN_FINISHED, OnRunFinished)
@@ -178,6 +180,12 @@ void CConsoleDlg::SaveOutput(LPCTSTR lpszPath)
 void CConsoleDlg::OnCopy()
 {
     m_output.CopyAll();
+}
+
+void CConsoleDlg::OnAbout()
+{
+    CAboutBox box;
+    box.DoModal();
 }
 
 void CConsoleDlg::OnSizeChanged(int dx, int dy)

@@ -60,6 +60,8 @@ protected:
     void OnSave();
     // Called for File > Copy.
     void OnCopy();
+    // Called for Help > About.
+    void OnAbout();
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     void OnDestroy();

@@ -99,6 +99,11 @@ HICON CWinApp::LoadIcon(UINT nIDResource) const
     return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(nIDResource));
 }
 
+HCURSOR CWinApp::LoadCursor(UINT nIDResource) const
+{
+    return ::LoadCursorA(m_hInstance, MAKEINTRESOURCEA(nIDResource));
+}
+
 void CWinApp::SetRegistryKey(LPCTSTR lpszRegistryKey)
 {
     m_strRegistryKey = lpszRegistryKey;

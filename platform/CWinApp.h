@@ -35,6 +35,7 @@ public:
     void SetAppName(LPCTSTR lpszAppName);
 
     HICON LoadIcon(UINT nIDResource) const;
+    HCURSOR LoadCursor(UINT nIDResource) const;
     // Three-dimensional controls are the system's own drawing today: kept
     // for the start-up sequence, always TRUE.
     BOOL Enable3dControlsStatic() { return TRUE; }

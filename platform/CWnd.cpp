@@ -19,6 +19,11 @@ LRESULT afx::CtlColorCall(CCmdTarget* p, WPARAM wParam, LPARAM lParam,
     return reinterpret_cast<LRESULT>(call(p, &dc, static_cast<UINT>(lParam)));
 }
 
+CWnd* afx::CWndFromHandle(HWND hWnd) noexcept
+{
+    return CWnd::FromHandlePermanent(hWnd);
+}
+
 CWnd::~CWnd()
 {
     if (m_hWnd != nullptr && ::IsWindow(m_hWnd))

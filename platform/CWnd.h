@@ -88,6 +88,7 @@ protected:
     void OnDestroy() { Default(); }
     void OnPaint() { Default(); }
     void OnSize(UINT, int, int) { Default(); }
+    void OnMouseMove(UINT, CPoint) { Default(); }
     void OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
 
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;

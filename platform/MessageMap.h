@@ -17,9 +17,16 @@
 
 #include <type_traits>
 
+#include "platform/CRect.h"
+
 class CCmdTarget;
 class CDC;
 class CWnd;
+
+namespace afx {
+// The object bound to hWnd, or null (CWnd::FromHandlePermanent).
+CWnd* CWndFromHandle(HWND hWnd) noexcept;
+}
 
 // Reflected notifications are looked up as the original message plus this.
 constexpr UINT WM_REFLECT_BASE = 0xBC00;
@@ -138,6 +145,23 @@ LRESULT CursorThunk(CCmdTarget* p, WPARAM, LPARAM)
     return reinterpret_cast<LRESULT>((static_cast<T*>(p)->*pfn)());
 }
 
+template <class T, auto pfn>
+LRESULT SetCursorThunk(CCmdTarget* p, WPARAM wParam, LPARAM lParam)
+{
+    AFX_CHECK_HANDLER(BOOL(CWnd*, UINT, UINT));
+    return (static_cast<T*>(p)->*pfn)(CWndFromHandle(reinterpret_cast<HWND>(wParam)), LOWORD(lParam),
+                                      HIWORD(lParam));
+}
+
+template <class T, auto pfn>
+LRESULT MouseMoveThunk(CCmdTarget* p, WPARAM wParam, LPARAM lParam)
+{
+    AFX_CHECK_HANDLER(void(UINT, CPoint));
+    (static_cast<T*>(p)->*pfn)(static_cast<UINT>(wParam),
+                               CPoint(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))));
+    return 0;
+}
+
 #undef AFX_CHECK_HANDLER
 
 } // namespace afx
@@ -213,3 +237,9 @@ private:
 // HCURSOR OnQueryDragIcon()
 #define ON_WM_QUERYDRAGICON() \
     { WM_QUERYDRAGICON, 0, 0, &afx::CursorThunk<ThisClass, &ThisClass::OnQueryDragIcon> },
+
+// BOOL OnSetCursor(CWnd* pWnd, UINT nHitTest, UINT message)
+#define ON_WM_SETCURSOR() { WM_SETCURSOR, 0, 0, &afx::SetCursorThunk<ThisClass, &ThisClass::OnSetCursor> },
+
+// void OnMouseMove(UINT nFlags, CPoint point)
+#define ON_WM_MOUSEMOVE() { WM_MOUSEMOVE, 0, 0, &afx::MouseMoveThunk<ThisClass, &ThisClass::OnMouseMove> },

@@ -17,3 +17,8 @@
 #define IDC_STOP 1008
 #define IDC_COMMAND 1009
 #define IDC_TOPLINE 1010
+
+// The About box reuses 1007 and 1008 for its two links.
+#define IDC_HOMEPAGE 1007
+#define IDC_MAILTO 1008
+#define IDC_AUTHOR 118

@@ -3,6 +3,7 @@
 
     artwork.py strip SOURCE.txt OUT.bmp
     artwork.py icon SOURCE.txt OUT.ico
+    artwork.py cursor SOURCE.txt OUT.cur
 
 A strip source holds frames of equal size separated by blank lines, one
 character per pixel, in the standard 16-colour palette (see PALETTE16). The
@@ -12,6 +13,9 @@ An icon source holds square images of different sizes, separated by blank
 lines, in the colours of ICON_COLOURS (a blank is transparent). Each image
 goes into the .ico twice: in 256 colours with a mask, and in 32-bit colour
 with alpha.
+
+A cursor source holds one monochrome image ('#' black, 'w' white, a blank
+transparent) and a line "hotspot X Y".
 """
 import struct
 import sys
@@ -173,11 +177,51 @@ def icon(source, out):
         f.write(directory + data)
 
 
+CURSOR_COLOURS = {'#': (0, 0, 0), 'w': (255, 255, 255)}
+
+
+def cursor(source, out):
+    hotspot = None
+    rows = []
+    with open(source, encoding='ascii') as f:
+        for number, line in enumerate(f, 1):
+            line = line.rstrip('\n')
+            if line.startswith(';') or not line:
+                continue
+            if line.startswith('hotspot '):
+                hotspot = tuple(int(v) for v in line.split()[1:3])
+                continue
+            bad = set(line) - set(CURSOR_COLOURS) - {' '}
+            if bad:
+                sys.exit(f'{source}:{number}: unknown colour characters {sorted(bad)}')
+            rows.append(line)
+    size = len(rows)
+    if hotspot is None or any(len(r) != size for r in rows):
+        sys.exit(f'{source}: needs a square image and a hotspot line')
+    stride = ((size + 31) // 32) * 4
+    xor = bytearray()
+    for row in reversed(rows):
+        bits = bytearray(stride)
+        for x, ch in enumerate(row):
+            if ch == 'w':
+                bits[x // 8] |= 0x80 >> (x % 8)
+        xor += bits
+    palette = bytes((0, 0, 0, 0, 255, 255, 255, 0))
+    info = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 1, 0, len(xor) * 2, 0, 0, 2, 0)
+    blob = info + palette + xor + mask_rows(rows)
+    header = struct.pack('<HHH', 0, 2, 1)
+    entry = struct.pack('<BBBBHHII', size % 256, size % 256, 2, 0, hotspot[0], hotspot[1], len(blob), 6 + 16)
+    with open(out, 'wb') as f:
+        f.write(header + entry + blob)
+
+
 def main(argv):
     if len(argv) == 4 and argv[1] == 'strip':
         strip(argv[2], argv[3])
     elif len(argv) == 4 and argv[1] == 'icon':
         icon(argv[2], argv[3])
+    elif len(argv) == 4 and argv[1] == 'cursor':
+        cursor(argv[2], argv[3])
     else:
         sys.exit(__doc__)
 

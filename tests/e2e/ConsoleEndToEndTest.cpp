@@ -224,3 +224,35 @@ TEST(EndToEnd, TheHistorySurvivesARestartNewestFirst)
     EXPECT_EQ((std::vector<std::string>{ "echo three", "ChildTool print two", "echo one" }), entries);
     EXPECT_STREQ("", text) << "the command box starts empty";
 }
+
+TEST(EndToEnd, HelpAboutShowsTheBoxWithItsLinks)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Command(IDM_ABOUT);
+    HWND hAbout = WaitForTopWindow(vorlik.Pid(), "#32770", "About", kTimeoutMs);
+    ASSERT_NE(nullptr, hAbout);
+    auto text = [&](int id) {
+        char buf[256] = "";
+        ::SendMessageA(::GetDlgItem(hAbout, id), WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+        return std::string(buf);
+    };
+    EXPECT_EQ("quorvel@example.org", text(IDC_MAILTO));
+    EXPECT_EQ("My website", text(IDC_HOMEPAGE));
+    EXPECT_EQ("Quorvel", text(IDC_AUTHOR));
+
+    // The homepage control was fitted to its text: narrower than its 88
+    // dialog units (measured against the product line's 184).
+    RECT home, product;
+    ::GetWindowRect(::GetDlgItem(hAbout, IDC_HOMEPAGE), &home);
+    HWND hProduct = ::FindWindowExA(hAbout, nullptr, "Static", "Vorlik Version 0.6");
+    ASSERT_NE(nullptr, hProduct);
+    ::GetWindowRect(hProduct, &product);
+    EXPECT_LT(home.right - home.left, (product.right - product.left) * 88 / 184);
+
+    // OK closes the box; the program goes on.
+    ::PostMessageA(hAbout, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(hAbout); }));
+    vorlik.Run("echo still here");
+    EXPECT_TRUE(WaitUntil([&] { return vorlik.PaneText() == "still here\r\n" + kEnd; }));
+}

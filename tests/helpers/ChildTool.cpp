@@ -13,6 +13,7 @@
 //   wait                          waits for ever
 //   cwd                           writes the current directory
 //   stamps <count> <ms>           writes count lines "<tick>" every ms
+//   argfile <text>                writes text to %TEMP%\vorlik-argfile.txt
 #include <windows.h>
 
 #include <cstdio>
@@ -114,6 +115,14 @@ int main(int argc, char** argv)
         for (int i = 0; i < count; ++i) {
             Write(std::to_string(::GetTickCount()) + "\r\n");
             ::Sleep(ms);
+        }
+    } else if (mode == "argfile" && argc > 2) {
+        char temp[MAX_PATH] = "";
+        ::GetTempPathA(sizeof temp, temp);
+        FILE* f = std::fopen((std::string(temp) + "vorlik-argfile.txt").c_str(), "wb");
+        if (f != nullptr) {
+            std::fputs(argv[2], f);
+            std::fclose(f);
         }
     } else {
         std::fprintf(stderr, "ChildTool: unknown mode\n");
