@@ -39,6 +39,14 @@ void CStdinWriter::Write(const char* pData, size_t nCount)
         FlushLocked();
 }
 
+void CStdinWriter::WriteKey(char ch)
+{
+    if (ch == '\r')
+        Write("\r\n", 2);
+    else
+        Write(&ch, 1);
+}
+
 void CStdinWriter::Flush()
 {
     CLock lock(m_lock);

@@ -23,6 +23,9 @@ public:
 
     void Open(HANDLE hWrite);             // worker
     void Write(const char* pData, size_t nCount); // user-interface thread
+    // One typed key: carriage return goes as CR LF in one write, any other
+    // byte unchanged. User-interface thread.
+    void WriteKey(char ch);
     void Flush();                          // worker
     void Close();                          // worker
     size_t GetPendingCount();              // any thread

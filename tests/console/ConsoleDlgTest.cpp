@@ -7,13 +7,13 @@
 #include "ModalRunner.h"
 #include "Pump.h"
 #include "RunTestDialog.h"
+#include "TestFiles.h"
 #include "res/resource.h"
 #include "runner/RunWorker.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 using namespace testsupport;
 
@@ -86,21 +86,6 @@ std::string ReadPipe(HANDLE hRead)
         s.append(chunk, 0, got);
     }
     return s;
-}
-
-std::string ReadFileText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string TempPath(const char* name)
-{
-    char temp[MAX_PATH] = "";
-    ::GetTempPathA(sizeof temp, temp);
-    return std::string(temp) + name + std::to_string(::GetCurrentProcessId());
 }
 
 const char kRunRefused[] = "You can't begin a new proccess will old one is running.";

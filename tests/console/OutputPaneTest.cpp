@@ -5,6 +5,7 @@
 #include "ModalRunner.h"
 #include "Pump.h"
 #include "RunTestDialog.h"
+#include "TestFiles.h"
 #include "TestResource.h"
 
 #include <gtest/gtest.h>
@@ -53,33 +54,6 @@ int VisibleLineStarts(HWND hPane)
 void SetText(HWND hPane, const std::string& text)
 {
     ::SendMessageA(hPane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-std::string ClipboardText()
-{
-    std::string text;
-    if (!::OpenClipboard(nullptr))
-        return "<clipboard busy>";
-    if (HANDLE h = ::GetClipboardData(CF_TEXT)) {
-        if (const char* p = static_cast<const char*>(::GlobalLock(h))) {
-            text = p;
-            ::GlobalUnlock(h);
-        }
-    }
-    ::CloseClipboard();
-    return text;
-}
-
-void SetClipboardText(const std::string& text)
-{
-    if (!::OpenClipboard(nullptr))
-        return;
-    ::EmptyClipboard();
-    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    std::memcpy(::GlobalLock(h), text.c_str(), text.size() + 1);
-    ::GlobalUnlock(h);
-    ::SetClipboardData(CF_TEXT, h);
-    ::CloseClipboard();
 }
 
 } // namespace

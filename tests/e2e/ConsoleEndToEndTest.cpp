@@ -2,6 +2,7 @@
 // refusals, Stop, typed input, Copy, Save through the common dialog, and
 // Exit.
 #include "Pump.h"
+#include "TestFiles.h"
 #include "VorlikProcess.h"
 #include "res/resource.h"
 
@@ -9,42 +10,11 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 using namespace testsupport;
 
 namespace {
-
-std::string TempPath(const char* name)
-{
-    char temp[MAX_PATH] = "";
-    ::GetTempPathA(sizeof temp, temp);
-    return std::string(temp) + name + std::to_string(::GetCurrentProcessId());
-}
-
-std::string ClipboardText()
-{
-    std::string text;
-    if (!WaitUntil([] { return ::OpenClipboard(nullptr) != FALSE; }))
-        return "<clipboard busy>";
-    if (HANDLE h = ::GetClipboardData(CF_TEXT)) {
-        if (const char* p = static_cast<const char*>(::GlobalLock(h))) {
-            text = p;
-            ::GlobalUnlock(h);
-        }
-    }
-    ::CloseClipboard();
-    return text;
-}
-
-std::string ReadFileText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 const std::string kEnd = "\n--End--\n";
 

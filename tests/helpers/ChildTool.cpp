@@ -14,6 +14,8 @@
 //   cwd                           writes the current directory
 //   stamps <count> <ms>           writes count lines "<tick>" every ms
 //   argfile <text>                writes text to %TEMP%\vorlik-argfile.txt
+#include "Pattern.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -43,20 +45,6 @@ void Write(HANDLE h, const char* p, size_t n)
 void Write(const std::string& s)
 {
     Write(Out(), s.data(), s.size());
-}
-
-// The same text the tests expect: line i is "%07d" then a fixed tail.
-std::string Pattern(size_t bytes)
-{
-    std::string s;
-    s.reserve(bytes + 64);
-    char line[64];
-    for (int i = 0; s.size() < bytes; ++i) {
-        std::snprintf(line, sizeof line, "%07d abcdefghijklmnopqrstuvwxyz0123456789\r\n", i);
-        s += line;
-    }
-    s.resize(bytes);
-    return s;
 }
 
 bool ReadByte(char& ch)

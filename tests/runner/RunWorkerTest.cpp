@@ -7,6 +7,8 @@
 #include "ModalRunner.h"
 #include "Pump.h"
 #include "RunTestDialog.h"
+#include "TestFiles.h"
+#include "helpers/Pattern.h"
 
 #include <gtest/gtest.h>
 
@@ -37,26 +39,6 @@ bool RunToEnd(HWND hDlg, CRunTestDlg& dlg, const std::string& command)
 {
     int before = dlg.m_nFinished;
     return Start(hDlg, command) && WaitUntil([&] { return dlg.m_nFinished > before; }, kRunTimeoutMs);
-}
-
-// What ChildTool's "pattern" and "lastgasp" write.
-std::string Pattern(size_t bytes)
-{
-    std::string s;
-    char line[64];
-    for (int i = 0; s.size() < bytes; ++i) {
-        std::snprintf(line, sizeof line, "%07d abcdefghijklmnopqrstuvwxyz0123456789\r\n", i);
-        s += line;
-    }
-    s.resize(bytes);
-    return s;
-}
-
-std::string TempPath(const char* name)
-{
-    char temp[MAX_PATH] = "";
-    ::GetTempPathA(sizeof temp, temp);
-    return std::string(temp) + name + std::to_string(::GetCurrentProcessId());
 }
 
 const std::vector<UINT> kAllThree = { WM_RUN_STDIN, WM_RUN_PROCESS, WM_RUN_FINISHED };

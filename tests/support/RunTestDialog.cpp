@@ -108,10 +108,7 @@ LRESULT CRunTestDlg::OnConsoleChar(WPARAM wParam, LPARAM)
     char ch = static_cast<char>(wParam & 0xFF);
     if (m_hStdinWrite == nullptr)
         return 0;
-    if (ch == '\r')
-        m_stdin.Write("\r\n", 2);
-    else
-        m_stdin.Write(&ch, 1);
+    m_stdin.WriteKey(ch);
     return 0;
 }
 

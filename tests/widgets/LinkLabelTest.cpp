@@ -6,6 +6,7 @@
 #include "MessageBoxes.h"
 #include "ModalRunner.h"
 #include "Pump.h"
+#include "TestFiles.h"
 #include "TestResource.h"
 
 #include <gtest/gtest.h>
@@ -358,14 +359,6 @@ std::string ArgFile()
     return std::string(temp) + "vorlik-argfile.txt";
 }
 
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 } // namespace
 
 TEST(LinkLabel, WhenTheShellCannotOpenTheHtmProgramStartsWithTheTarget)
@@ -380,9 +373,9 @@ TEST(LinkLabel, WhenTheShellCannotOpenTheHtmProgramStartsWithTheTarget)
         ::SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_LINK_LEFT, STN_CLICKED),
                        reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, IDC_LINK_LEFT)));
         state = ::SendMessageA(hDlg, WM_LT_STATE, IDC_LINK_LEFT, 0);
-        WaitUntil([&] { return ReadAll(ArgFile()) == target; });
+        WaitUntil([&] { return ReadFileText(ArgFile()) == target; });
     });
-    EXPECT_EQ(target, ReadAll(ArgFile()));
+    EXPECT_EQ(target, ReadFileText(ArgFile()));
     EXPECT_EQ(2, state) << "a successful open marks the link visited";
     ::DeleteFileA(ArgFile().c_str());
 }
