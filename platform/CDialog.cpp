@@ -75,7 +75,8 @@ INT_PTR CDialog::DoModal()
 void CDialog::RunModalLoop()
 {
     MSG msg;
-    while (!m_bEndModal) {
+    // The loop also ends if the window goes away without EndDialog.
+    while (!m_bEndModal && m_hWnd != nullptr) {
         BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
         if (got == -1)
             break;
