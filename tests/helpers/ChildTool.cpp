@@ -13,6 +13,9 @@
 //   wait                          waits for ever
 //   cwd                           writes the current directory
 //   stamps <count> <ms>           writes count lines "<tick>" every ms
+//   lines <count>                 writes count short lines, one write each
+//   timed <bytes> <chunk> <log>   as pattern, and logs the tick at each MB
+//   line <bytes>                  writes one line of that many 'x', no line end
 //   argfile <text>                writes text to %TEMP%\vorlik-argfile.txt
 #include "Pattern.h"
 
@@ -104,6 +107,31 @@ int main(int argc, char** argv)
             Write(std::to_string(::GetTickCount()) + "\r\n");
             ::Sleep(ms);
         }
+    } else if (mode == "lines" && argc > 2) {
+        int count = std::atoi(argv[2]);
+        for (int i = 0; i < count; ++i)
+            Write("line " + std::to_string(i) + "\r\n");
+    } else if (mode == "timed" && argc > 4) {
+        std::string s = Pattern(std::strtoul(argv[2], nullptr, 10));
+        size_t chunk = std::strtoul(argv[3], nullptr, 10);
+        std::string log = std::to_string(::GetTickCount()) + "\n";
+        size_t nextMb = 1u << 20;
+        for (size_t i = 0; i < s.size(); i += chunk) {
+            Write(Out(), s.data() + i, std::min(chunk, s.size() - i));
+            if (i + chunk >= nextMb) {
+                log += std::to_string(::GetTickCount()) + "\n";
+                nextMb += 1u << 20;
+            }
+        }
+        FILE* f = std::fopen(argv[4], "wb");
+        if (f != nullptr) {
+            std::fputs(log.c_str(), f);
+            std::fclose(f);
+        }
+    } else if (mode == "line" && argc > 2) {
+        std::string s(std::strtoul(argv[2], nullptr, 10), 'x');
+        for (size_t i = 0; i < s.size(); i += 65536)
+            Write(Out(), s.data() + i, std::min<size_t>(65536, s.size() - i));
     } else if (mode == "argfile" && argc > 2) {
         char temp[MAX_PATH] = "";
         ::GetTempPathA(sizeof temp, temp);
