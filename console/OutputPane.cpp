@@ -9,8 +9,10 @@
 
 namespace {
 
-constexpr UINT WM_PANE_APPEND = WM_USER + 100; // lParam: the text
-constexpr UINT WM_PANE_CLEAR = WM_USER + 101;
+// Private messages of the pane. WM_APP-based: the rich edit control's own
+// messages take much of the WM_USER range.
+constexpr UINT WM_PANE_APPEND = WM_APP + 0x100; // lParam: the text
+constexpr UINT WM_PANE_CLEAR = WM_APP + 0x101;
 constexpr UINT_PTR kRepaintTimer = 1;
 
 // Below this length emptying the control in place is quick (~60 ms for
