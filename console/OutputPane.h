@@ -31,7 +31,7 @@ constexpr UINT WM_CONSOLE_CHAR = WM_USER + 13;
 class COutputPane : public CRichEditCtrl {
 public:
     static constexpr long kMaxChars = 2 * 1024 * 1024;
-    static constexpr long kKeepChars = 512 * 1024;
+    static constexpr long kKeepChars = 256 * 1024;
     static constexpr UINT kRepaintMs = 40;
 
     // Puts the caret at the end, inserts the zero-terminated text there and
