@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 using namespace testsupport;
@@ -180,20 +181,26 @@ TEST(ConsoleDialog, ARealRunShowsItsOutputEndsAndStopsTheAnimation)
     bool busyDuring = false, busyAfter = true, focusInPane = false;
     RunModalWith(dlg, [&](HWND hDlg) {
         HWND hCombo = ::GetDlgItem(hDlg, IDC_COMMAND);
-        std::string command = "\"" + BesideTests("ChildTool.exe") + "\" print hello";
+        // A child that waits for its input keeps the run open while we look.
+        std::string command = "\"" + BesideTests("ChildTool.exe") + "\" echo";
         ::SendMessageA(hCombo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(command.c_str()));
         Click(hDlg, IDC_RUN);
-        busyDuring = WaitUntil([&] { return ::SendMessageA(hDlg, WM_PROBE_BUSY, 0, 0) != 0; });
-        WaitUntil([&] { return Pane(hDlg).find("--End--") != std::string::npos; });
-        text = Pane(hDlg);
-        busyAfter = ::SendMessageA(hDlg, WM_PROBE_BUSY, 0, 0) != 0;
+        WaitForChildProcess(::GetCurrentProcessId(), "ChildTool.exe", kTimeoutMs);
+        busyDuring = ::SendMessageA(hDlg, WM_PROBE_BUSY, 0, 0) != 0;
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
         ::GetGUIThreadInfo(::GetWindowThreadProcessId(hDlg, nullptr), &info);
         focusInPane = info.hwndFocus == ::GetDlgItem(hDlg, IDC_OUTPUT);
+        TypeInto(::GetDlgItem(hDlg, IDC_OUTPUT), "hi");
+        WaitUntil([&] { return Pane(hDlg).size() >= 4; }); // typed and echoed back
+        TypeInto(::GetDlgItem(hDlg, IDC_OUTPUT), "q");
+        WaitUntil([&] { return Pane(hDlg).find("--End--") != std::string::npos; });
+        text = Pane(hDlg);
+        busyAfter = ::SendMessageA(hDlg, WM_PROBE_BUSY, 0, 0) != 0;
     });
     EXPECT_TRUE(busyDuring);
-    EXPECT_EQ("hello\r\n\n--End--\n", text);
+    EXPECT_EQ(2, std::count(text.begin(), text.end(), 'h')) << text;
+    EXPECT_EQ("\n--End--\n", text.substr(text.size() - 9));
     EXPECT_FALSE(busyAfter);
     EXPECT_TRUE(focusInPane) << "after a successful start the focus is in the pane";
 }
