@@ -16,6 +16,10 @@
 //   lines <count>                 writes count short lines, one write each
 //   timed <bytes> <chunk> <log>   as pattern, and logs the tick at each MB
 //   line <bytes>                  writes one line of that many 'x', no line end
+//   bytes                         writes every byte value 0..255 once
+//   ends                          writes lines ended by CR only, then by LF only
+//   grandchild                    starts "ChildTool wait" sharing its output, ends
+//   closeout <ms>                 closes its output, waits ms, ends
 //   argfile <text>                writes text to %TEMP%\vorlik-argfile.txt
 #include "Pattern.h"
 
@@ -132,6 +136,35 @@ int main(int argc, char** argv)
         std::string s(std::strtoul(argv[2], nullptr, 10), 'x');
         for (size_t i = 0; i < s.size(); i += 65536)
             Write(Out(), s.data() + i, std::min<size_t>(65536, s.size() - i));
+    } else if (mode == "bytes") {
+        char all[256];
+        for (int i = 0; i < 256; ++i)
+            all[i] = static_cast<char>(i);
+        Write(Out(), all, sizeof all);
+    } else if (mode == "ends") {
+        Write("cr1\rcr2\rlf1\nlf2\n");
+    } else if (mode == "grandchild") {
+        char self[MAX_PATH] = "";
+        ::GetModuleFileNameA(nullptr, self, sizeof self);
+        std::string cmd = std::string("\"") + self + "\" wait";
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = Out();
+        si.hStdError = Out();
+        PROCESS_INFORMATION pi{};
+        if (::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+            std::printf("%lu", pi.dwProcessId); // the grandchild's id, for the test to end it
+            std::fflush(stdout);
+            ::CloseHandle(pi.hThread);
+            ::CloseHandle(pi.hProcess);
+        }
+    } else if (mode == "closeout" && argc > 2) {
+        Write("closing\r\n");
+        ::CloseHandle(Out());
+        ::CloseHandle(::GetStdHandle(STD_ERROR_HANDLE));
+        ::Sleep(std::strtoul(argv[2], nullptr, 10));
     } else if (mode == "argfile" && argc > 2) {
         char temp[MAX_PATH] = "";
         ::GetTempPathA(sizeof temp, temp);

@@ -1,0 +1,279 @@
+// Bad input and faults against the real Vorlik.exe, driven from outside.
+// Every case counts what it tried; the run ends with the total.
+#include "ChildProcess.h"
+#include "Pump.h"
+#include "TestFiles.h"
+#include "VorlikProcess.h"
+#include "helpers/Pattern.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+int g_tried = 0; // bad inputs and faults tried, over all cases
+
+class Summary : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        std::printf("Hardening: %d bad inputs and faults tried against Vorlik.exe\n", g_tried);
+    }
+};
+
+const auto* const g_summary = ::testing::AddGlobalTestEnvironment(new Summary);
+
+const std::string kEnd = "\n--End--\n";
+
+bool EndsWithEnd(const std::string& text)
+{
+    return text.size() >= kEnd.size() && text.compare(text.size() - kEnd.size(), kEnd.size(), kEnd) == 0;
+}
+
+class Hardening : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_vorlik.Ready()); }
+    void TearDown() override
+    {
+        m_vorlik.Click(IDC_STOP);
+        WaitUntil([&] { return FindMessageBox(m_vorlik.Pid()) == nullptr || Dismiss(); }, 2000);
+    }
+    bool Dismiss()
+    {
+        if (HWND h = FindMessageBox(m_vorlik.Pid()))
+            DismissMessageBox(h);
+        return false;
+    }
+
+    // Starts a run and waits for its end line. The pane is marked first (a
+    // key typed while idle shows only there) so the old end line cannot be
+    // taken for the new one. Message boxes of the run are collected and
+    // dismissed.
+    std::string Run(const std::string& command, std::vector<std::string>* pBoxes = nullptr, DWORD timeoutMs = 60000)
+    {
+        ++g_tried;
+        m_vorlik.Type("~");
+        WaitUntil([&] { std::string t = m_vorlik.PaneText(); return !t.empty() && t.back() == '~'; });
+        m_vorlik.Run(command);
+        std::string text;
+        WaitUntil(
+            [&] {
+                if (HWND hBox = FindMessageBox(m_vorlik.Pid())) {
+                    if (pBoxes != nullptr)
+                        pBoxes->push_back(ReadMessageBox(hBox).text);
+                    DismissMessageBox(hBox);
+                    WaitUntil([&] { return !::IsWindow(hBox); });
+                }
+                text = m_vorlik.PaneText();
+                return EndsWithEnd(text) && text.find('~') == std::string::npos;
+            },
+            timeoutMs);
+        return text;
+    }
+    bool Answers()
+    {
+        DWORD_PTR r = 0;
+        return ::SendMessageTimeoutA(m_vorlik.Dialog(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) != 0;
+    }
+
+    VorlikProcess m_vorlik;
+};
+
+std::string Tool(const std::string& args)
+{
+    return "ChildTool " + args;
+}
+
+} // namespace
+
+TEST_F(Hardening, CommandLines)
+{
+    std::string doc = TempPath("vorlik-hard-doc") + ".txt";
+    std::ofstream(doc) << "text";
+    const std::string tooLong = "The command line is too long. A command line can have at most 1023 characters.";
+    struct Case {
+        std::string command;
+        bool refused;
+    };
+    const Case cases[] = {
+        { "", false },
+        { "    ", false },
+        { "\"", false },
+        { "\"echo unbalanced", false },
+        { "echo \"one \"two", false },
+        { "echo\ta\tb", false },
+        { "echo " + std::string(1023 - 11 - 5, 'x'), false }, // resolves to exactly 1023
+        { std::string(1023, 'y'), true },                     // fits as typed, not with cmd.exe /c
+        { std::string(1024, 'y'), true },
+        { std::string(5000, 'y'), true },
+        { "C:\\windows", false },
+        { "a.py", false },
+        { "ab.py", false },
+        { "echo \xe9\xe8\xfc\xdf", false },
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> boxes;
+        std::string text = Run(c.command, &boxes);
+        EXPECT_TRUE(EndsWithEnd(text)) << "[" << c.command.substr(0, 40) << "]";
+        if (c.refused) {
+            EXPECT_EQ(std::vector<std::string>{ tooLong }, boxes) << c.command.size();
+        }
+        EXPECT_TRUE(Answers());
+    }
+    std::vector<std::string> boxes;
+    EXPECT_TRUE(EndsWithEnd(Run(doc, &boxes)));
+    EXPECT_EQ(std::vector<std::string>{ "Couldn't Create Process\r\n" }, boxes);
+    ::DeleteFileA(doc.c_str());
+}
+
+TEST_F(Hardening, Output)
+{
+    std::string bytes = Run(Tool("bytes"));
+    EXPECT_GE(bytes.size(), 250u + kEnd.size()) << "every byte but zero is shown";
+    EXPECT_NE(std::string::npos, bytes.find("\xfe\xff"));
+
+    EXPECT_EQ("abcdefghi" + kEnd, Run(Tool("zeros")));
+
+    std::string line = Run(Tool("line 1000000"), nullptr, 120000);
+    EXPECT_EQ(1000000u + kEnd.size(), line.size()) << "a 1 MB line without a line break";
+
+    std::string ends = Run(Tool("ends"));
+    for (const char* part : { "cr1", "cr2", "lf1", "lf2" })
+        EXPECT_NE(std::string::npos, ends.find(part)) << part;
+
+    std::string flood = Run(Tool("pattern 6000000 65536"), nullptr, 180000);
+    EXPECT_LE(flood.size(), 2u * 1024 * 1024 + 70000) << "bounded far past the cap";
+    std::string all = Pattern(6000000);
+    std::string kept = flood.substr(0, flood.size() - kEnd.size());
+    EXPECT_TRUE(kept.size() < all.size() && all.compare(all.size() - kept.size(), kept.size(), kept) == 0)
+        << "the newest output stays, whole";
+
+    EXPECT_TRUE(EndsWithEnd(Run(Tool("lastgasp 500000"))));
+    EXPECT_TRUE(Answers());
+}
+
+TEST_F(Hardening, ChildrenThatMisbehave)
+{
+    // A grandchild keeps the output pipe open after the child ended: the run
+    // still ends with the child.
+    std::string text = Run(Tool("grandchild"));
+    EXPECT_TRUE(EndsWithEnd(text));
+    DWORD grandchild = std::strtoul(text.c_str(), nullptr, 10);
+    if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE, FALSE, grandchild)) {
+        ::TerminateProcess(h, 0);
+        ::CloseHandle(h);
+    }
+
+    // A child that closes its output and goes on: the run lasts until it ends.
+    ++g_tried;
+    m_vorlik.Run(Tool("closeout 1500"));
+    EXPECT_TRUE(WaitUntil([&] { return m_vorlik.PaneText().find("closing") != std::string::npos; }));
+    EXPECT_TRUE(WaitForChildProcess(m_vorlik.Pid(), "ChildTool.exe", 1000));
+    EXPECT_EQ(std::string::npos, m_vorlik.PaneText().find("--End--")) << "still running";
+    EXPECT_TRUE(WaitUntil([&] { return EndsWithEnd(m_vorlik.PaneText()); }));
+}
+
+TEST_F(Hardening, Input)
+{
+    // 10 KB typed into a child that never reads: the window keeps answering.
+    ++g_tried;
+    m_vorlik.Run(Tool("wait"));
+    ASSERT_TRUE(WaitForChildProcess(m_vorlik.Pid(), "ChildTool.exe", kTimeoutMs));
+    std::string typed;
+    for (int i = 0; i < 10240; ++i)
+        typed += i % 64 == 63 ? '\r' : static_cast<char>('a' + i % 26);
+    m_vorlik.Type(typed);
+    EXPECT_TRUE(Answers());
+    EXPECT_TRUE(WaitUntil([&] { return m_vorlik.PaneText().size() >= 10240; }, 120000));
+    EXPECT_TRUE(Answers());
+    EXPECT_TRUE(WaitUntil([&] {
+        m_vorlik.Click(IDC_STOP);
+        ::Sleep(50);
+        return EndsWithEnd(m_vorlik.PaneText());
+    }));
+
+    // Keys typed just as a run ends, and keys typed while idle.
+    for (int i = 0; i < 5; ++i) {
+        ++g_tried;
+        m_vorlik.Run(Tool("print quick"));
+        m_vorlik.Type("abc\rdef\r");
+        EXPECT_TRUE(WaitUntil([&] { return m_vorlik.PaneText().find("--End--") != std::string::npos; }));
+    }
+    ++g_tried;
+    m_vorlik.Type("idle");
+    EXPECT_TRUE(WaitUntil([&] { std::string t = m_vorlik.PaneText(); return t.size() >= 4 && t.substr(t.size() - 4) == "idle"; }));
+    EXPECT_TRUE(Answers());
+}
+
+TEST_F(Hardening, Lifecycle)
+{
+    // Many runs and many Run/Stop cycles: every run ends, no child is left.
+    for (int i = 0; i < 200; ++i) {
+        std::string marker = "r" + std::to_string(i);
+        std::string text = Run(Tool("print " + marker));
+        ASSERT_EQ(marker + "\r\n" + kEnd, text);
+    }
+    for (int i = 0; i < 200; ++i) {
+        ++g_tried;
+        m_vorlik.Type("~");
+        WaitUntil([&] { std::string t = m_vorlik.PaneText(); return !t.empty() && t.back() == '~'; });
+        m_vorlik.Run(Tool("wait"));
+        ASSERT_TRUE(WaitUntil([&] {
+            m_vorlik.Click(IDC_STOP);
+            ::Sleep(5);
+            std::string t = m_vorlik.PaneText();
+            return EndsWithEnd(t) && t.find('~') == std::string::npos;
+        })) << "cycle " << i;
+    }
+    EXPECT_FALSE(WaitForChildProcess(m_vorlik.Pid(), "ChildTool.exe", 200)) << "no child left running";
+
+    // Stop while the worker's failure box is open, then Exit refused during a
+    // run and allowed right after it.
+    std::string doc = TempPath("vorlik-hard-doc2") + ".txt";
+    std::ofstream(doc) << "text";
+    ++g_tried;
+    m_vorlik.Type("~");
+    m_vorlik.Run(doc);
+    HWND hBox = WaitForMessageBox(m_vorlik.Pid(), kTimeoutMs);
+    ASSERT_NE(nullptr, hBox);
+    m_vorlik.Click(IDC_STOP);
+    EXPECT_TRUE(Answers());
+    DismissMessageBox(hBox);
+    EXPECT_TRUE(WaitUntil([&] { return EndsWithEnd(m_vorlik.PaneText()); }));
+    ::DeleteFileA(doc.c_str());
+
+    ++g_tried;
+    m_vorlik.Run(Tool("wait"));
+    ASSERT_TRUE(WaitForChildProcess(m_vorlik.Pid(), "ChildTool.exe", kTimeoutMs));
+    m_vorlik.Command(IDCANCEL);
+    EXPECT_EQ("You can't exit will your process is running.", m_vorlik.ExpectMessageBox().text);
+    EXPECT_TRUE(WaitUntil([&] {
+        m_vorlik.Click(IDC_STOP);
+        ::Sleep(20);
+        return EndsWithEnd(m_vorlik.PaneText());
+    }));
+    m_vorlik.Command(IDCANCEL);
+    EXPECT_TRUE(m_vorlik.WaitForExit());
+}
+
+TEST_F(Hardening, CopyWhileAnotherProcessHoldsTheClipboard)
+{
+    std::string text = Run(Tool("print copy"));
+    ++g_tried;
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    m_vorlik.Command(IDM_COPY);
+    EXPECT_TRUE(Answers()) << "no hang";
+    ::Sleep(200);
+    EXPECT_EQ(nullptr, FindMessageBox(m_vorlik.Pid())) << "nothing reported";
+    ::CloseClipboard();
+}
