@@ -277,3 +277,70 @@ TEST_F(Hardening, CopyWhileAnotherProcessHoldsTheClipboard)
     EXPECT_EQ(nullptr, FindMessageBox(m_vorlik.Pid())) << "nothing reported";
     ::CloseClipboard();
 }
+
+namespace {
+
+const char kVorlikKey[] = "software\\Quorvel's Tools\\Vorlik";
+
+void StoreHistory(const std::string& name, DWORD type, const void* data, DWORD size)
+{
+    HKEY hKey = nullptr;
+    ::RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kVorlikKey) + "\\RecentCmd").c_str(), 0, nullptr, 0,
+                      KEY_WRITE, nullptr, &hKey, nullptr);
+    ::RegSetValueExA(hKey, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    ::RegCloseKey(hKey);
+}
+
+void StoreHistory(int index, const std::string& value)
+{
+    StoreHistory("RecentCmd" + std::to_string(index), REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+std::vector<std::string> HistoryList(VorlikProcess& vorlik)
+{
+    HWND hBox = vorlik.Item(IDC_COMMAND);
+    std::vector<std::string> entries;
+    int n = static_cast<int>(::SendMessageA(hBox, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        wchar_t wide[1200] = L""; // across processes Wine hands list texts over as UTF-16
+        ::SendMessageW(hBox, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide));
+        char buf[1200] = "";
+        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, buf, sizeof buf, nullptr, nullptr);
+        entries.push_back(buf);
+    }
+    return entries;
+}
+
+} // namespace
+
+TEST(HardeningProfile, StoredHistoryOfEveryShapeLoadsWithoutHarm)
+{
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, kVorlikKey);
+    for (int i = 0; i < 25; ++i)
+        StoreHistory(i, "stored " + std::to_string(i));
+    StoreHistory(3, std::string(5000, 'z'));
+    ++g_tried;
+    {
+        VorlikProcess vorlik;
+        ASSERT_TRUE(vorlik.Ready());
+        std::vector<std::string> list = HistoryList(vorlik);
+        EXPECT_EQ(19u, list.size()) << "20 read, the 5000-character one skipped, 20 and up never read";
+        EXPECT_EQ("stored 0", list.front());
+        vorlik.Command(IDCANCEL);
+        vorlik.WaitForExit();
+    }
+
+    DWORD number = 7;
+    StoreHistory("RecentCmd2", REG_DWORD, &number, sizeof number);
+    StoreHistory(6, "");
+    ++g_tried;
+    {
+        VorlikProcess vorlik;
+        ASSERT_TRUE(vorlik.Ready());
+        EXPECT_EQ((std::vector<std::string>{ "stored 0", "stored 1" }), HistoryList(vorlik))
+            << "a value that is no string ends the list";
+        vorlik.Command(IDCANCEL);
+        vorlik.WaitForExit();
+    }
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, kVorlikKey);
+}
