@@ -11,6 +11,8 @@ namespace {
 
 constexpr COLORREF kBusyMask = RGB(0, 255, 0);
 
+const UINT WM_COUNT_HANDLES = ::RegisterWindowMessageA("Vorlik.CountHandles");
+
 } // namespace
 
 BEGIN_MESSAGE_MAP(CConsoleDlg, CSizingDialog)
@@ -26,6 +28,7 @@ BEGIN_MESSAGE_MAP(CConsoleDlg, CSizingDialog)
     ON_MESSAGE(WM_RUN_PROCESS, OnRunProcess)
     ON_MESSAGE(WM_RUN_STDIN, OnRunStdin)
     ON_MESSAGE(WM_CONSOLE_CHAR, OnConsoleChar)
+    ON_MESSAGE(WM_COUNT_HANDLES, OnCountHandles)
 END_MESSAGE_MAP()
 
 CConsoleDlg::CConsoleDlg(CWnd* pParent)
@@ -126,6 +129,11 @@ LRESULT CConsoleDlg::OnConsoleChar(WPARAM wParam, LPARAM)
         return 0;
     m_stdin.WriteKey(ch);
     return 0;
+}
+
+LRESULT CConsoleDlg::OnCountHandles(WPARAM, LPARAM)
+{
+    return afx::CountOpenHandles();
 }
 
 void CConsoleDlg::OnCancel()

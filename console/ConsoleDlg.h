@@ -69,6 +69,9 @@ protected:
     LRESULT OnRunProcess(WPARAM wParam, LPARAM lParam);
     LRESULT OnRunStdin(WPARAM wParam, LPARAM lParam);
     LRESULT OnConsoleChar(WPARAM wParam, LPARAM lParam);
+    // Called for the registered message "Vorlik.CountHandles": answers the
+    // number of open handles, so that tests can check for leaks from outside.
+    LRESULT OnCountHandles(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 

@@ -22,6 +22,16 @@ CWinThread::~CWinThread()
     ::InterlockedDecrement(&g_nThreadObjects);
 }
 
+long afx::CountOpenHandles() noexcept
+{
+    long count = 0;
+    DWORD flags = 0;
+    for (UINT_PTR value = 4; value < 0x10000; value += 4)
+        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
+            ++count;
+    return count;
+}
+
 long CWinThread::GetObjectCount() noexcept
 {
     return ::InterlockedCompareExchange(&g_nThreadObjects, 0, 0);

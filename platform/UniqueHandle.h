@@ -67,6 +67,11 @@ struct RegKeyTraits {
     static void Close(Handle h) noexcept { ::RegCloseKey(h); }
 };
 
+// The number of open kernel handles of this process, found by asking each
+// possible handle value; for leak checks where GetProcessHandleCount is not
+// available (Wine answers 0).
+long CountOpenHandles() noexcept;
+
 } // namespace afx
 
 using CHandle = afx::UniqueHandle<afx::KernelHandleTraits>;

@@ -217,7 +217,11 @@ TEST_F(Hardening, Input)
 
 TEST_F(Hardening, Lifecycle)
 {
-    // Many runs and many Run/Stop cycles: every run ends, no child is left.
+    // Many runs and many Run/Stop cycles: every run ends, no child is left,
+    // no handle is lost (Vorlik counts its own when asked).
+    const UINT countHandles = ::RegisterWindowMessageA("Vorlik.CountHandles");
+    Run(Tool("print warm-up"));
+    LRESULT handlesBefore = ::SendMessageA(m_vorlik.Dialog(), countHandles, 0, 0);
     for (int i = 0; i < 200; ++i) {
         std::string marker = "r" + std::to_string(i);
         std::string text = Run(Tool("print " + marker));
@@ -236,6 +240,13 @@ TEST_F(Hardening, Lifecycle)
         })) << "cycle " << i;
     }
     EXPECT_FALSE(WaitForChildProcess(m_vorlik.Pid(), "ChildTool.exe", 200)) << "no child left running";
+    LRESULT handlesAfter = 0;
+    WaitUntil([&] { return (handlesAfter = ::SendMessageA(m_vorlik.Dialog(), countHandles, 0, 0)) <= handlesBefore; },
+              5000);
+    std::printf("Vorlik's open handles: %ld before, %ld after 200 runs and 200 Run/Stop cycles\n",
+                static_cast<long>(handlesBefore), static_cast<long>(handlesAfter));
+    EXPECT_GT(handlesBefore, 0);
+    EXPECT_LE(handlesAfter, handlesBefore + 2) << "no handle leaks";
 
     // Stop while the worker's failure box is open, then Exit refused during a
     // run and allowed right after it.

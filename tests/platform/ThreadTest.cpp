@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <vector>
 
 using namespace testsupport;
 
@@ -158,4 +159,16 @@ TEST(Thread, ACriticalSectionExcludesTheOtherThread)
     EXPECT_FALSE(entered) << "the worker waits while the section is held";
     section.Unlock();
     EXPECT_TRUE(WaitUntil([&] { return entered.load(); }));
+}
+
+TEST(Handles, CountingSeesHandlesComeAndGo)
+{
+    long before = afx::CountOpenHandles();
+    {
+        std::vector<CHandle> events;
+        for (int i = 0; i < 10; ++i)
+            events.emplace_back(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+        EXPECT_EQ(before + 10, afx::CountOpenHandles());
+    }
+    EXPECT_EQ(before, afx::CountOpenHandles()) << "the owners closed them";
 }
