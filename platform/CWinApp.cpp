@@ -110,21 +110,22 @@ void CWinApp::SetRegistryKey(LPCTSTR lpszRegistryKey)
     m_pszRegistryKey = m_strRegistryKey;
 }
 
-HKEY CWinApp::OpenSectionKey(LPCTSTR lpszSection)
+HKEY CWinApp::OpenSectionKey(LPCTSTR lpszSection, REGSAM access)
 {
     if (m_pszRegistryKey == nullptr || m_pszAppName == nullptr || lpszSection == nullptr)
         return nullptr;
     CString path = CString("software\\") + m_pszRegistryKey + "\\" + m_pszAppName + "\\" + lpszSection;
     HKEY hKey = nullptr;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_READ | KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &hKey,
+                          nullptr) != ERROR_SUCCESS)
         return nullptr;
     return hKey;
 }
 
 CString CWinApp::GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszDefault)
 {
-    CRegKeyHandle key(OpenSectionKey(lpszSection));
+    // Read access only, so that a profile the user may not change still reads.
+    CRegKeyHandle key(OpenSectionKey(lpszSection, KEY_READ));
     if (!key)
         return CString(lpszDefault);
     DWORD type = 0;
@@ -144,7 +145,7 @@ CString CWinApp::GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTST
 
 BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszValue)
 {
-    CRegKeyHandle key(OpenSectionKey(lpszSection));
+    CRegKeyHandle key(OpenSectionKey(lpszSection, KEY_READ | KEY_WRITE));
     if (!key || lpszEntry == nullptr)
         return FALSE;
     if (lpszValue == nullptr)

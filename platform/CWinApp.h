@@ -57,7 +57,7 @@ public:
     CWnd* m_pMainWnd = nullptr;          // user-interface thread only
 
 private:
-    HKEY OpenSectionKey(LPCTSTR lpszSection); // caller closes; null on failure
+    HKEY OpenSectionKey(LPCTSTR lpszSection, REGSAM access); // caller closes; null on failure
 
     CString m_strAppName;
     CString m_strRegistryKey;

@@ -355,3 +355,59 @@ TEST(HardeningProfile, StoredHistoryOfEveryShapeLoadsWithoutHarm)
     }
     ::SHDeleteKeyA(HKEY_CURRENT_USER, kVorlikKey);
 }
+
+namespace {
+
+// Leaves the history key readable by everyone and writable by no one.
+void MakeReadOnly(const std::string& path)
+{
+    HKEY hKey = nullptr;
+    ::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, &hKey);
+    SECURITY_DESCRIPTOR sd;
+    ::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    alignas(4) char aclBuffer[256];
+    ACL* acl = reinterpret_cast<ACL*>(aclBuffer);
+    ::InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION);
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    ::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+    ::AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | WRITE_DAC | DELETE, everyone);
+    ::SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+    ::RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, &sd);
+    ::FreeSid(everyone);
+    ::RegCloseKey(hKey);
+}
+
+} // namespace
+
+TEST(HardeningProfile, AnUnwritableHistoryStillLoadsAndExitIsClean)
+{
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, kVorlikKey);
+    StoreHistory(0, "kept 0");
+    StoreHistory(1, "kept 1");
+    std::string path = std::string(kVorlikKey) + "\\RecentCmd";
+    MakeReadOnly(path);
+    HKEY hTry = nullptr;
+    ASSERT_NE(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, &hTry))
+        << "the key must refuse writing for this test to mean anything";
+    ++g_tried;
+    {
+        VorlikProcess vorlik;
+        ASSERT_TRUE(vorlik.Ready());
+        EXPECT_EQ((std::vector<std::string>{ "kept 0", "kept 1" }), HistoryList(vorlik));
+        vorlik.Run("echo new command");
+        EXPECT_TRUE(WaitUntil([&] { return vorlik.PaneText() == "new command\r\n" + kEnd; }));
+        vorlik.Command(IDCANCEL);
+        DWORD exitCode = 1;
+        EXPECT_TRUE(vorlik.WaitForExit(&exitCode));
+        EXPECT_EQ(0u, exitCode) << "the failed save is silent";
+    }
+    char value[64] = "";
+    DWORD size = sizeof value;
+    HKEY hKey = nullptr;
+    ::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &hKey);
+    ::RegQueryValueExA(hKey, "RecentCmd0", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    ::RegCloseKey(hKey);
+    EXPECT_STREQ("kept 0", value) << "nothing was written";
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, kVorlikKey);
+}
