@@ -250,7 +250,8 @@ TEST(ConsoleDialog, SaveWritesPlainCrLfLinesAndFileErrorsAreReported)
     std::string locked = TempPath("vorlik-locked") + ".txt";
     std::ofstream(locked) << "old";
     HANDLE hLock = ::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    LRESULT missingResult = 1, folderResult = 1, lockedResult = 1;
+    std::string refusedName = TempPath("vorlik-bad<name>") + ".txt"; // the file system refuses '<' and '>'
+    LRESULT missingResult = 1, folderResult = 1, lockedResult = 1, refusedResult = 1;
     bool carriesOn = false;
     RunModalWith(dlg, [&](HWND hDlg) {
         ::SendMessageA(::GetDlgItem(hDlg, IDC_OUTPUT), WM_SETTEXT, 0,
@@ -259,6 +260,7 @@ TEST(ConsoleDialog, SaveWritesPlainCrLfLinesAndFileErrorsAreReported)
         missingResult = ::SendMessageA(hDlg, WM_PROBE_SAVE, 0, reinterpret_cast<LPARAM>(missingFolder.c_str()));
         folderResult = ::SendMessageA(hDlg, WM_PROBE_SAVE, 0, reinterpret_cast<LPARAM>(folder.c_str()));
         lockedResult = ::SendMessageA(hDlg, WM_PROBE_SAVE, 0, reinterpret_cast<LPARAM>(locked.c_str()));
+        refusedResult = ::SendMessageA(hDlg, WM_PROBE_SAVE, 0, reinterpret_cast<LPARAM>(refusedName.c_str()));
         carriesOn = ::SendMessageA(hDlg, WM_PROBE_COMMAND, 0, 0) == 0;
     });
     std::string saved = ReadFileText(good);
@@ -272,11 +274,13 @@ TEST(ConsoleDialog, SaveWritesPlainCrLfLinesAndFileErrorsAreReported)
     EXPECT_EQ(0, missingResult) << "the handler was left by the file exception";
     EXPECT_EQ(0, folderResult);
     EXPECT_EQ(0, lockedResult);
+    EXPECT_EQ(0, refusedResult);
     EXPECT_TRUE(carriesOn);
     std::vector<MessageBoxSeen> seen = boxes.Seen();
-    ASSERT_EQ(3u, seen.size());
+    ASSERT_EQ(4u, seen.size());
     EXPECT_EQ(missingFolder + " contains an incorrect path.", seen[0].text);
     EXPECT_EQ(folder + " cannot be accessed.", seen[1].text);
     EXPECT_EQ("Sharing violation while accessing " + locked + ".", seen[2].text);
+    EXPECT_EQ(refusedName + " contains an incorrect path.", seen[3].text);
     EXPECT_EQ("old", oldContent);
 }
