@@ -2,7 +2,6 @@
 
 #include "platform/CWinApp.h"
 
-#include <vector>
 
 namespace {
 
@@ -146,10 +145,7 @@ void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value)
     if (hCtrl == nullptr)
         return;
     if (pDX->m_bSaveAndValidate) {
-        int nLen = ::GetWindowTextLengthA(hCtrl);
-        std::vector<char> buf(static_cast<size_t>(nLen) + 1);
-        int nGot = ::GetWindowTextA(hCtrl, buf.data(), nLen + 1);
-        value = CString(buf.data(), nGot);
+        value = AfxGetWindowText(hCtrl);
     } else {
         ::SetWindowTextA(hCtrl, value);
     }

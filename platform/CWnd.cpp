@@ -220,12 +220,17 @@ void CWnd::SetWindowText(LPCTSTR lpszString)
     ::SetWindowTextA(m_hWnd, lpszString);
 }
 
+CString AfxGetWindowText(HWND hWnd)
+{
+    int nLen = ::GetWindowTextLengthA(hWnd);
+    std::vector<char> buf(static_cast<size_t>(nLen) + 1);
+    int nGot = ::GetWindowTextA(hWnd, buf.data(), nLen + 1);
+    return CString(buf.data(), nGot);
+}
+
 void CWnd::GetWindowText(CString& rString) const
 {
-    int nLen = ::GetWindowTextLengthA(m_hWnd);
-    std::vector<char> buf(static_cast<size_t>(nLen) + 1);
-    int nGot = ::GetWindowTextA(m_hWnd, buf.data(), nLen + 1);
-    rString = CString(buf.data(), nGot);
+    rString = AfxGetWindowText(m_hWnd);
 }
 
 int CWnd::GetWindowTextLength() const

@@ -15,6 +15,9 @@
 #include "platform/CCmdTarget.h"
 #include "platform/CString.h"
 
+// The whole text of any window.
+CString AfxGetWindowText(HWND hWnd);
+
 class CWnd : public CCmdTarget {
 public:
     CWnd() = default;

@@ -8,6 +8,7 @@
 #include "Pump.h"
 #include "RunTestDialog.h"
 #include "TestFiles.h"
+#include "WindowText.h"
 #include "res/resource.h"
 #include "runner/RunWorker.h"
 
@@ -58,35 +59,14 @@ BEGIN_MESSAGE_MAP(CConsoleProbe, CConsoleDlg)
     ON_MESSAGE(WM_PROBE_COMMAND, OnCommandText)
 END_MESSAGE_MAP()
 
-std::string Text(HWND hWnd)
-{
-    LRESULT n = ::SendMessageA(hWnd, WM_GETTEXTLENGTH, 0, 0);
-    std::string s(static_cast<size_t>(n) + 1, '\0');
-    s.resize(static_cast<size_t>(::SendMessageA(hWnd, WM_GETTEXT, s.size(), reinterpret_cast<LPARAM>(&s[0]))));
-    return s;
-}
-
 std::string Pane(HWND hDlg)
 {
-    return Text(::GetDlgItem(hDlg, IDC_OUTPUT));
+    return WindowText(::GetDlgItem(hDlg, IDC_OUTPUT));
 }
 
 void Click(HWND hDlg, int id)
 {
     ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, id)));
-}
-
-std::string ReadPipe(HANDLE hRead)
-{
-    std::string s;
-    DWORD avail = 0;
-    while (::PeekNamedPipe(hRead, nullptr, 0, nullptr, &avail, nullptr) && avail > 0) {
-        std::string chunk(avail, '\0');
-        DWORD got = 0;
-        ::ReadFile(hRead, &chunk[0], avail, &got, nullptr);
-        s.append(chunk, 0, got);
-    }
-    return s;
 }
 
 const char kRunRefused[] = "You can't begin a new proccess will old one is running.";
@@ -113,7 +93,7 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
         Click(hDlg, IDC_STOP);
         TypeInto(hPane, "i");
         WaitUntil([&] { return Pane(hDlg) == "i"; });
-        typedIdle = ReadPipe(hRead);
+        typedIdle = ReadAvailable(hRead);
 
         // Starting: Run and Exit are refused, Stop does nothing, typing is shown only.
         ::SendMessageA(hDlg, WM_PROBE_FAKE_RUN, 1, 0);
@@ -124,7 +104,7 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
         boxesStarting = boxes.Count();
         TypeInto(hPane, "s");
         WaitUntil([&] { return Pane(hDlg) == "is"; });
-        typedStarting = ReadPipe(hRead);
+        typedStarting = ReadAvailable(hRead);
 
         // Pipe known: typing reaches the pipe.
         ::SendMessageA(hDlg, WM_RUN_STDIN, 0, reinterpret_cast<LPARAM>(hWrite));
@@ -133,7 +113,7 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
         WaitUntil([&] { return boxes.Count() == 3; });
         boxesPipe = boxes.Count();
         TypeInto(hPane, "p\r\b");
-        WaitUntil([&] { return typedPipe.append(ReadPipe(hRead)).size() >= 4; });
+        WaitUntil([&] { return typedPipe.append(ReadAvailable(hRead)).size() >= 4; });
 
         // Child running: Stop kills it; Exit is still refused.
         ::SendMessageA(hDlg, WM_RUN_PROCESS, reinterpret_cast<WPARAM>(hChild), 0);
@@ -211,10 +191,8 @@ TEST(ConsoleDialog, WiderMovesNothingAndGrowsTheTopLineAndPaneTallerGrowsOnlyThe
     const int ids[] = { IDC_COMMAND, IDC_RUN, IDC_STOP, IDC_BUSY, IDC_OUTPUT, IDC_TOPLINE };
     CRect before[6], wider[6], taller[6];
     auto grab = [](HWND hDlg, CRect* rects, const int* list) {
-        for (int i = 0; i < 6; ++i) {
-            ::GetWindowRect(::GetDlgItem(hDlg, list[i]), &rects[i]);
-            ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rects[i]), 2);
-        }
+        for (int i = 0; i < 6; ++i)
+            rects[i] = ChildRect(hDlg, list[i]);
     };
     RunModalWith(dlg, [&](HWND hDlg) {
         grab(hDlg, before, ids);

@@ -6,6 +6,7 @@
 #include "ModalRunner.h"
 #include "Pump.h"
 #include "TestResource.h"
+#include "WindowText.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
@@ -74,14 +75,6 @@ BEGIN_MESSAGE_MAP(CSizingTestDlg, CSizingDialog)
     ON_MESSAGE(WM_TEST_MOVE, OnTestMove)
     ON_MESSAGE(WM_TEST_GROW, OnTestGrow)
 END_MESSAGE_MAP()
-
-CRect ChildRect(HWND hDlg, int id)
-{
-    CRect rc;
-    ::GetWindowRect(::GetDlgItem(hDlg, id), rc);
-    ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
 
 CRect Client(HWND hDlg)
 {

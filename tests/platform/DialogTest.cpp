@@ -5,6 +5,7 @@
 #include "ModalRunner.h"
 #include "Pump.h"
 #include "TestResource.h"
+#include "WindowText.h"
 
 #include <gtest/gtest.h>
 
@@ -15,13 +16,6 @@
 using namespace testsupport;
 
 namespace {
-
-std::string WindowText(HWND hWnd)
-{
-    char buf[256] = "";
-    ::SendMessageA(hWnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
-    return buf;
-}
 
 void PostKey(HWND hWnd, UINT vk)
 {

@@ -2,9 +2,13 @@
 // the handle once closed.
 #include "runner/StdinWriter.h"
 
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
+
+using testsupport::ReadAvailable;
 
 namespace {
 
@@ -16,19 +20,6 @@ protected:
         ::CloseHandle(m_hRead);
         ::CloseHandle(m_hWrite);
     }
-    std::string ReadAll()
-    {
-        std::string s;
-        DWORD avail = 0;
-        while (::PeekNamedPipe(m_hRead, nullptr, 0, nullptr, &avail, nullptr) && avail > 0) {
-            std::string chunk(avail, '\0');
-            DWORD got = 0;
-            ::ReadFile(m_hRead, &chunk[0], avail, &got, nullptr);
-            s.append(chunk, 0, got);
-        }
-        return s;
-    }
-
     HANDLE m_hRead = nullptr;
     HANDLE m_hWrite = nullptr;
     CStdinWriter m_writer;
@@ -48,7 +39,7 @@ TEST_F(StdinWriter, QueuesWhatAFullPipeCannotTakeAndDeliversItInOrder)
     EXPECT_GT(m_writer.GetPendingCount(), 0u);
     std::string got;
     while (got.size() < sent.size()) {
-        std::string chunk = ReadAll();
+        std::string chunk = ReadAvailable(m_hRead);
         if (chunk.empty() && m_writer.GetPendingCount() == 0)
             break;
         got += chunk;
@@ -65,6 +56,6 @@ TEST_F(StdinWriter, WritesNothingBeforeOpenOrAfterClose)
     m_writer.Close();
     m_writer.Write("c", 1);
     m_writer.Flush();
-    EXPECT_EQ("b", ReadAll());
+    EXPECT_EQ("b", ReadAvailable(m_hRead));
     EXPECT_EQ(0u, m_writer.GetPendingCount());
 }

@@ -1,6 +1,7 @@
 #include "RunTestDialog.h"
 
 #include "TestResource.h"
+#include "WindowText.h"
 #include "res/resource.h"
 #include "runner/RunWorker.h"
 
@@ -119,12 +120,7 @@ HWND PaneOf(HWND hDlg)
 
 std::string PaneText(HWND hDlg)
 {
-    HWND hPane = PaneOf(hDlg);
-    LRESULT n = ::SendMessageA(hPane, WM_GETTEXTLENGTH, 0, 0);
-    std::string text(static_cast<size_t>(n) + 1, '\0');
-    LRESULT got = ::SendMessageA(hPane, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<size_t>(got));
-    return text;
+    return WindowText(PaneOf(hDlg));
 }
 
 void TypeInto(HWND hPane, const std::string& text)

@@ -23,6 +23,19 @@ std::string ReadFileText(const std::string& path)
     return s.str();
 }
 
+std::string ReadAvailable(HANDLE hRead)
+{
+    std::string s;
+    DWORD avail = 0;
+    while (::PeekNamedPipe(hRead, nullptr, 0, nullptr, &avail, nullptr) && avail > 0) {
+        std::string chunk(avail, '\0');
+        DWORD got = 0;
+        ::ReadFile(hRead, &chunk[0], avail, &got, nullptr);
+        s.append(chunk, 0, got);
+    }
+    return s;
+}
+
 std::string ClipboardText()
 {
     std::string text;

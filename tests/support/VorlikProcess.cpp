@@ -1,6 +1,7 @@
 #include "VorlikProcess.h"
 
 #include "Pump.h"
+#include "WindowText.h"
 #include "res/resource.h"
 
 namespace testsupport {
@@ -35,11 +36,7 @@ void VorlikProcess::Type(const std::string& text) const
 
 std::string VorlikProcess::PaneText() const
 {
-    HWND hPane = Item(IDC_OUTPUT);
-    LRESULT n = ::SendMessageA(hPane, WM_GETTEXTLENGTH, 0, 0);
-    std::string s(static_cast<size_t>(n) + 1, '\0');
-    s.resize(static_cast<size_t>(::SendMessageA(hPane, WM_GETTEXT, s.size(), reinterpret_cast<LPARAM>(&s[0]))));
-    return s;
+    return WindowText(Item(IDC_OUTPUT));
 }
 
 bool VorlikProcess::WaitForEnds(int count) const

@@ -8,6 +8,7 @@
 #include "Pump.h"
 #include "TestFiles.h"
 #include "TestResource.h"
+#include "WindowText.h"
 
 #include <gtest/gtest.h>
 
@@ -100,14 +101,6 @@ BEGIN_MESSAGE_MAP(CLinkTestDlg, CDialog)
     ON_MESSAGE(WM_LT_MARK, OnMark)
 END_MESSAGE_MAP()
 
-CRect RectOf(HWND hDlg, int id)
-{
-    CRect rc;
-    ::GetWindowRect(::GetDlgItem(hDlg, id), rc);
-    ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
-
 SIZE Extent(HWND hCtl)
 {
     char text[256] = "";
@@ -119,13 +112,6 @@ SIZE Extent(HWND hCtl)
     ::SelectObject(hdc, old);
     ::ReleaseDC(hCtl, hdc);
     return sz;
-}
-
-std::string Text(HWND hWnd)
-{
-    char text[256] = "";
-    ::SendMessageA(hWnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
 }
 
 struct Colours {
@@ -155,7 +141,7 @@ TEST(LinkLabel, FitsTheControlToItsTextKeepingItsAlignment)
     std::map<int, SIZE> extent;
     RunModalWith(dlg, [&](HWND hDlg) {
         for (int id : kIds) {
-            fitted[id] = RectOf(hDlg, id);
+            fitted[id] = ChildRect(hDlg, id);
             extent[id] = Extent(::GetDlgItem(hDlg, id));
         }
     });
@@ -200,10 +186,10 @@ TEST(LinkLabel, TargetTextAndTooltipFollowTheRules)
         ::SendMessageA(hDlg, WM_LT_TIP, IDC_LINK_LEFT, reinterpret_cast<LPARAM>(&leftTip));
         ::SendMessageA(hDlg, WM_LT_TARGET, IDC_LINK_LEFT, reinterpret_cast<LPARAM>("https://example.org/"));
         ::SendMessageA(hDlg, WM_LT_TIP, IDC_LINK_LEFT, reinterpret_cast<LPARAM>(&newTip));
-        newText = Text(::GetDlgItem(hDlg, IDC_LINK_LEFT));
-        emptyText = Text(::GetDlgItem(hDlg, IDC_LINK_EMPTY));
+        newText = WindowText(::GetDlgItem(hDlg, IDC_LINK_LEFT));
+        emptyText = WindowText(::GetDlgItem(hDlg, IDC_LINK_EMPTY));
         ::SendMessageA(hDlg, WM_LT_TIP, IDC_LINK_EMPTY, reinterpret_cast<LPARAM>(&emptyTip));
-        blankText = Text(::GetDlgItem(hDlg, IDC_LINK_BLANK));
+        blankText = WindowText(::GetDlgItem(hDlg, IDC_LINK_BLANK));
         blankTarget = static_cast<LPCTSTR>(dlg.m_labels[IDC_LINK_BLANK].GetTarget());
     });
     EXPECT_EQ("Left link", leftTarget) << "no target: the text is the target";
