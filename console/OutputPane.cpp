@@ -62,8 +62,13 @@ LRESULT COutputPane::OnAppend(WPARAM, LPARAM lParam)
 {
     LPCTSTR lpszText = reinterpret_cast<LPCTSTR>(lParam);
     SendMessage(WM_SETREDRAW, FALSE);
+    // Setting the selection walks the whole text under Wine; after an append
+    // the caret is at the end already, unless the user moved it.
     long n = GetTextLength();
-    SetSel(n, n);
+    long nStart = 0, nEnd = 0;
+    GetSel(nStart, nEnd);
+    if (nStart != n || nEnd != n)
+        SetSel(n, n);
     ReplaceSel(lpszText, FALSE);
     if (GetTextLength() > m_nMaxChars)
         TrimOldest();
@@ -125,44 +130,33 @@ void COutputPane::InsertInPieces(const char* pText, size_t nLength)
     }
 }
 
-bool COutputPane::IsLineStartVisible(int nLine, const RECT& rc) const
-{
-    POINT p = GetCharPos(LineIndex(nLine));
-    return p.x >= rc.left && p.x < rc.right && p.y >= rc.top && p.y < rc.bottom;
-}
-
 // Counts the lines at the bottom whose start lies outside the client area
-// and scrolls down by that count plus one. The visible line starts form one
-// run from the first visible line down, so the lowest visible one is found by
-// halving instead of walking up line by line.
+// and scrolls down by that count plus one.
+//
+// Under Wine every question about a line far from the top (its index, its
+// position, the first visible line) walks the text from the start, so the
+// count is worked out from one position, that of the end of the text, and
+// the line height: every line of the pane has the same font and none wraps.
 void COutputPane::ScrollToNewest()
 {
     RECT rc;
     GetClientRect(&rc);
-    int last = GetLineCount() - 1;
-    if (last < 0 || IsLineStartVisible(last, rc))
-        return;
-    int first = GetFirstVisibleLine();
-    if (first < 0 || first > last || !IsLineStartVisible(first, rc)) {
+    if (GetCharPos(0).x < rc.left) {
         // No line start is in view: the pane is scrolled sideways. Back to
         // the left edge, then bring the caret (the end of the text) into view.
         SendMessage(WM_HSCROLL, SB_LEFT);
-        first = GetFirstVisibleLine();
-        if (IsLineStartVisible(last, rc) || !IsLineStartVisible(first, rc)) {
-            SendMessage(EM_SCROLLCARET);
-            return;
-        }
+        SendMessage(EM_SCROLLCARET);
+        return;
     }
-    int lo = first; // visible
-    int hi = last;  // not visible
-    while (hi - lo > 1) {
-        int mid = lo + (hi - lo) / 2;
-        if (IsLineStartVisible(mid, rc))
-            lo = mid;
-        else
-            hi = mid;
+    POINT last = GetCharPos(GetTextLength()); // the last line's start, on its line
+    if (last.y >= rc.top && last.y < rc.bottom)
+        return;
+    int nLineHeight = GetLineCount() > 1 ? static_cast<int>(GetCharPos(LineIndex(1)).y - GetCharPos(0).y) : 0;
+    if (last.y < rc.top || nLineHeight <= 0) {
+        SendMessage(EM_SCROLLCARET);
+        return;
     }
-    int count = last - lo;
+    int count = (last.y - rc.bottom) / nLineHeight + 1;
     LineScroll(count + 1);
 }
 

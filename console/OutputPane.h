@@ -65,7 +65,6 @@ protected:
 private:
     void TrimOldest();
     void ScrollToNewest();
-    bool IsLineStartVisible(int nLine, const RECT& rcClient) const;
     void ScheduleRepaint();
     void Repaint();
     void Recreate();

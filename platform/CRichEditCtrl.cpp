@@ -33,6 +33,14 @@ long CRichEditCtrl::GetTextLength() const
     return static_cast<long>(::SendMessageA(m_hWnd, WM_GETTEXTLENGTH, 0, 0));
 }
 
+void CRichEditCtrl::GetSel(long& nStartChar, long& nEndChar) const
+{
+    CHARRANGE cr{ 0, 0 };
+    ::SendMessageA(m_hWnd, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&cr));
+    nStartChar = cr.cpMin;
+    nEndChar = cr.cpMax;
+}
+
 void CRichEditCtrl::SetSel(long nStartChar, long nEndChar)
 {
     CHARRANGE cr{ nStartChar, nEndChar };

@@ -21,6 +21,7 @@ BOOL AfxInitRichEdit();
 class CRichEditCtrl : public CWnd {
 public:
     long GetTextLength() const;
+    void GetSel(long& nStartChar, long& nEndChar) const;
     void SetSel(long nStartChar, long nEndChar);
     void ReplaceSel(LPCTSTR lpszNewText, BOOL bCanUndo = FALSE);
     int GetLineCount() const;

@@ -82,6 +82,7 @@ TEST(OutputPane, ScrollsOnlyWhenTheNewestLineStartsBelowTheView)
     int visible = 0;
     int afterVisibleAppend = -1;
     int afterTwoBelow = -1;
+    int afterScrolledUp = -1;
     bool lastInView = false;
     RunModalWith(dlg, [&](HWND hDlg) {
         HWND hPane = PaneOf(hDlg);
@@ -103,6 +104,13 @@ TEST(OutputPane, ScrollsOnlyWhenTheNewestLineStartsBelowTheView)
         LRESULT lastStart = ::SendMessageA(hPane, EM_LINEINDEX, visible + 1, 0);
         ::SendMessageA(hPane, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&pt), lastStart);
         lastInView = pt.y >= rc.top && pt.y < rc.bottom;
+
+        // The user scrolled back to the top of a long text: the next line
+        // brings the view down to the newest line.
+        SetText(hPane, Lines(0, 200));
+        ::SendMessageA(hPane, WM_VSCROLL, SB_TOP, 0);
+        dlg.m_output.AppendText(("\r\n" + Lines(200, 1)).c_str());
+        afterScrolledUp = FirstVisibleLine(hPane);
     });
     ASSERT_GT(visible, 3);
     EXPECT_EQ(0, afterVisibleAppend);
@@ -110,6 +118,7 @@ TEST(OutputPane, ScrollsOnlyWhenTheNewestLineStartsBelowTheView)
     // the bottom.
     EXPECT_EQ(2, afterTwoBelow);
     EXPECT_TRUE(lastInView);
+    EXPECT_EQ(201 - visible, afterScrolledUp);
 }
 
 TEST(OutputPane, ScrolledSidewaysItBringsTheEndOfTheTextIntoView)
