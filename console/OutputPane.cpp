@@ -13,6 +13,8 @@ namespace {
 // messages take much of the WM_USER range.
 constexpr UINT WM_PANE_APPEND = WM_APP + 0x100; // lParam: the text
 constexpr UINT WM_PANE_CLEAR = WM_APP + 0x101;
+constexpr UINT WM_PANE_TRIM = WM_APP + 0x102;
+constexpr UINT WM_PANE_DISPOSE = WM_APP + 0x103;
 constexpr UINT_PTR kRepaintTimer = 1;
 
 // Below this length emptying the control in place is quick (~60 ms for
@@ -30,21 +32,49 @@ BEGIN_MESSAGE_MAP(COutputPane, CRichEditCtrl)
     ON_WM_TIMER()
     ON_MESSAGE(WM_PANE_APPEND, OnAppend)
     ON_MESSAGE(WM_PANE_CLEAR, OnClear)
+    ON_MESSAGE(WM_PANE_TRIM, OnTrim)
+    ON_MESSAGE(WM_PANE_DISPOSE, OnDispose)
 END_MESSAGE_MAP()
+
+COutputPane::~COutputPane()
+{
+    DisposeRetired();
+    if (m_hWndMailbox != nullptr)
+        ::DestroyWindow(m_hWndMailbox);
+}
 
 void COutputPane::PreSubclassWindow()
 {
     LimitText(kControlLimit);
+    if (m_hWndMailbox == nullptr) {
+        m_hWndMailbox = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          ::GetModuleHandleA(nullptr), nullptr);
+        if (m_hWndMailbox != nullptr) {
+            ::SetWindowLongPtrA(m_hWndMailbox, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+            ::SetWindowLongPtrA(m_hWndMailbox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MailboxProc));
+        }
+    }
+}
+
+// Runs on the user-interface thread, the mailbox's owner: passes the pane's
+// own messages on to whichever control is the pane now.
+LRESULT CALLBACK COutputPane::MailboxProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    if (message == WM_PANE_APPEND || message == WM_PANE_CLEAR) {
+        auto* pPane = reinterpret_cast<COutputPane*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+        return pPane != nullptr ? ::SendMessageA(pPane->m_hWnd, message, wParam, lParam) : 0;
+    }
+    return ::DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
 void COutputPane::AppendText(LPCTSTR lpszText)
 {
-    ::SendMessageA(m_hWnd, WM_PANE_APPEND, 0, reinterpret_cast<LPARAM>(lpszText));
+    ::SendMessageA(m_hWndMailbox, WM_PANE_APPEND, 0, reinterpret_cast<LPARAM>(lpszText));
 }
 
 void COutputPane::Clear()
 {
-    ::SendMessageA(m_hWnd, WM_PANE_CLEAR, 0, 0);
+    ::SendMessageA(m_hWndMailbox, WM_PANE_CLEAR, 0, 0);
 }
 
 void COutputPane::OnChar(UINT nChar, UINT, UINT nFlags)
@@ -61,6 +91,26 @@ void COutputPane::OnChar(UINT nChar, UINT, UINT nFlags)
 LRESULT COutputPane::OnAppend(WPARAM, LPARAM lParam)
 {
     LPCTSTR lpszText = reinterpret_cast<LPCTSTR>(lParam);
+    InsertAtEnd(lpszText, std::strlen(lpszText));
+    return 0;
+}
+
+LRESULT COutputPane::OnTrim(WPARAM, LPARAM)
+{
+    m_bTrimPosted = false;
+    if (GetTextLength() > m_nMaxChars)
+        TrimOldest();
+    return 0;
+}
+
+LRESULT COutputPane::OnDispose(WPARAM, LPARAM)
+{
+    DisposeRetired();
+    return 0;
+}
+
+void COutputPane::InsertAtEnd(const char* pText, size_t nLength)
+{
     SendMessage(WM_SETREDRAW, FALSE);
     // Setting the selection walks the whole text under Wine; after an append
     // the caret is at the end already, unless the user moved it.
@@ -69,13 +119,14 @@ LRESULT COutputPane::OnAppend(WPARAM, LPARAM lParam)
     GetSel(nStart, nEnd);
     if (nStart != n || nEnd != n)
         SetSel(n, n);
-    ReplaceSel(lpszText, FALSE);
-    if (GetTextLength() > m_nMaxChars)
-        TrimOldest();
+    InsertInPieces(pText, nLength);
+    // Past the cap the oldest lines go in a message of their own, so that no
+    // single message holds the window for long.
+    if (GetTextLength() > m_nMaxChars && !m_bTrimPosted)
+        m_bTrimPosted = PostMessage(WM_PANE_TRIM) != FALSE;
     ScrollToNewest();
     SendMessage(WM_SETREDRAW, TRUE);
     ScheduleRepaint();
-    return 0;
 }
 
 void COutputPane::TrimOldest()
@@ -102,14 +153,20 @@ void COutputPane::TrimOldest()
     Recreate();
     SendMessage(WM_SETREDRAW, FALSE);
     InsertInPieces(tail.data(), static_cast<size_t>(std::max(0L, got)));
+    ScrollToNewest();
+    SendMessage(WM_SETREDRAW, TRUE);
+    ScheduleRepaint();
 }
 
-// Inserts at the end in pieces of about kPieceChars, split after a line feed
-// where there is one and never between a carriage return and its line feed:
-// the control takes 64 KB pieces much faster than one huge insertion.
+// Inserts at the caret, which is at the end, in pieces of about kPieceChars,
+// split after a line feed where there is one and never between a carriage
+// return and its line feed. Under Wine each insertion allocates in
+// proportion to its length, and once big controls have been freed the heap
+// serves large blocks slowly: 64 KB pieces then take twice as long per byte
+// as 16 KB ones.
 void COutputPane::InsertInPieces(const char* pText, size_t nLength)
 {
-    constexpr size_t kPieceChars = 64 * 1024;
+    constexpr size_t kPieceChars = 16 * 1024;
     std::string piece;
     size_t pos = 0;
     while (pos < nLength) {
@@ -123,8 +180,6 @@ void COutputPane::InsertInPieces(const char* pText, size_t nLength)
                 ++end;
         }
         piece.assign(pText + pos, end - pos);
-        long at = GetTextLength();
-        SetSel(at, at);
         ReplaceSel(piece.c_str(), FALSE);
         pos = end;
     }
@@ -215,18 +270,40 @@ void COutputPane::Recreate()
         SetWindowText(""); // slow, but still right
         return;
     }
-    // Same place in the tab order, same font.
-    ::SetWindowPos(hNew, hOld, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    ::SendMessageA(hNew, WM_SETFONT, ::SendMessageA(hOld, WM_GETFONT, 0, 0), FALSE);
+    // Same place in the tab order: just before the old control, which stays
+    // (hidden) until it is disposed of.
+    HWND hPrev = ::GetWindow(hOld, GW_HWNDPREV);
+    ::SetWindowPos(hNew, hPrev != nullptr ? hPrev : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Wine's rich edit answers WM_GETFONT with nothing, so the font goes
+    // over as the default character format.
+    CHARFORMATA cf{};
+    cf.cbSize = sizeof cf;
+    ::SendMessageA(hOld, EM_GETCHARFORMAT, FALSE, reinterpret_cast<LPARAM>(&cf));
+    ::SendMessageA(hNew, EM_SETCHARFORMAT, 0, reinterpret_cast<LPARAM>(&cf));
     bool bHadFocus = ::GetFocus() == hOld;
 
     ::KillTimer(hOld, kRepaintTimer);
     m_bRepaintPending = false;
+    m_bTrimPosted = false; // a trim posted to the old control goes with it
     UnsubclassWindow();
     SubclassWindow(hNew);
     if (bHadFocus)
         ::SetFocus(hNew);
-    ::DestroyWindow(hOld);
+    // Destroying a big control takes a while (~45 ms per MB); it is done in
+    // a message of its own. Until then the old control is hidden and has no
+    // id, so that nothing finds it in place of the new one.
+    DisposeRetired();
+    ::ShowWindow(hOld, SW_HIDE);
+    ::SetWindowLongPtrA(hOld, GWLP_ID, 0);
+    m_hWndRetired = hOld;
+    PostMessage(WM_PANE_DISPOSE);
+}
+
+void COutputPane::DisposeRetired()
+{
+    if (m_hWndRetired != nullptr)
+        ::DestroyWindow(m_hWndRetired);
+    m_hWndRetired = nullptr;
 }
 
 void COutputPane::CopyAll()

@@ -4,18 +4,28 @@
 // operation that changes the control is carried out on the user-interface
 // thread, the worker's calls arriving there as one sent message each
 // (WM_PANE_APPEND, WM_PANE_CLEAR), so an append is atomic with respect to the
-// user's own typing.
+// user's own typing. Those messages go to a message-only "mailbox" window
+// that lives as long as the object and passes them on to the current
+// control, since the control itself is replaced from time to time (below)
+// while the worker may be about to send to it.
 //
-// Keeping the control fast at any output size (RICHED32 under Wine holds
-// ~85 bytes per character, and deleting text costs time in proportion to the
-// deleted length times the whole length: 64 KB off the head of a 3 MB pane
-// take 6 s, while appending stays at ~0.45 s per MB):
+// Keeping the control fast at any output size (under Wine, RICHED32 holds
+// ~85 bytes per character; deleting text costs time in proportion to the
+// deleted length times the whole length, 64 KB off the head of a 3 MB pane
+// take 6 s; any question about a line far from the top walks the text from
+// the start; and once big controls have been freed, large insertions get
+// slow):
 //  - the pane holds at most kMaxChars characters. Past that it keeps only the
 //    newest kKeepChars, from the start of a line, by moving them into a fresh
-//    control: the oldest lines go in one large step, never the newest output;
+//    control: the oldest lines go in one large step, never the newest output.
+//    The trim runs in a posted message of its own, and the replaced control
+//    is destroyed in another, so no single message holds the window long;
 //  - Clear likewise replaces a big control by a fresh, empty one;
-//  - a fresh control has the old one's id, styles, font, place, tab position
-//    and focus, and this object stays bound to it;
+//  - a fresh control has the old one's id, styles, character format, place,
+//    tab position and focus, and this object stays bound to it;
+//  - text goes in at the caret in pieces of at most 16 KB, without setting
+//    the selection when the caret is at the end already, and the scroll
+//    check asks for one far position only;
 //  - each insertion runs with redrawing off, and the pane repaints at most
 //    every kRepaintMs (a timer catches the last insertion of a burst).
 //
@@ -30,8 +40,11 @@ constexpr UINT WM_CONSOLE_CHAR = WM_USER + 13;
 
 class COutputPane : public CRichEditCtrl {
 public:
-    static constexpr long kMaxChars = 2 * 1024 * 1024;
-    static constexpr long kKeepChars = 256 * 1024;
+    COutputPane() = default;
+    ~COutputPane() override;
+
+    static constexpr long kMaxChars = 1024 * 1024;
+    static constexpr long kKeepChars = 64 * 1024;
     static constexpr UINT kRepaintMs = 40;
 
     // Puts the caret at the end, inserts the zero-terminated text there and
@@ -59,19 +72,29 @@ protected:
     void OnTimer(UINT_PTR nIDEvent);
     LRESULT OnAppend(WPARAM wParam, LPARAM lParam);
     LRESULT OnClear(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTrim(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDispose(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
 private:
+    void InsertAtEnd(const char* pText, size_t nLength);
     void TrimOldest();
     void ScrollToNewest();
     void ScheduleRepaint();
     void Repaint();
     void Recreate();
+    void DisposeRetired();
+    static LRESULT CALLBACK MailboxProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void InsertInPieces(const char* pText, size_t nLength);
 
     long m_nMaxChars = kMaxChars;
     long m_nKeepChars = kKeepChars;
     DWORD m_dwLastRepaint = 0;
     bool m_bRepaintPending = false;
+    bool m_bTrimPosted = false;
+    HWND m_hWndRetired = nullptr; // a replaced control waiting to be destroyed
+    // Created on the user-interface thread before any worker starts and
+    // destroyed with the object; other threads only send to it.
+    HWND m_hWndMailbox = nullptr;
 };

@@ -113,7 +113,7 @@ TEST(RunWorker, OutputArrivesWholeAndInOrderUpToTheLastByte)
     CRunTestDlg dlg;
     std::string big, lastGasp, both, zeros;
     RunModalWith(dlg, [&](HWND hDlg) {
-        if (RunToEnd(hDlg, dlg, Child("pattern 2000000 4096")))
+        if (RunToEnd(hDlg, dlg, Child("pattern 1000000 4096")))
             big = PaneText(hDlg);
         if (RunToEnd(hDlg, dlg, Child("lastgasp 300000")))
             lastGasp = PaneText(hDlg);
@@ -122,7 +122,7 @@ TEST(RunWorker, OutputArrivesWholeAndInOrderUpToTheLastByte)
         if (RunToEnd(hDlg, dlg, Child("zeros")))
             zeros = PaneText(hDlg);
     });
-    EXPECT_TRUE(big == Pattern(2000000) + kEnd) << "2 MB, byte for byte (size " << big.size() << ")";
+    EXPECT_TRUE(big == Pattern(1000000) + kEnd) << "1 MB, byte for byte (size " << big.size() << ")";
     EXPECT_TRUE(lastGasp == Pattern(300000) + kEnd) << "written just before the child ended";
     EXPECT_EQ("out err out err out err " + kEnd, both) << "stdout and stderr share the pane";
     EXPECT_EQ("abcdefghi" + kEnd, zeros) << "a zero byte hides nothing after it";
