@@ -44,7 +44,7 @@ public:
     ~COutputPane() override;
 
     static constexpr long kMaxChars = 1024 * 1024;
-    static constexpr long kKeepChars = 64 * 1024;
+    static constexpr long kKeepChars = 32 * 1024;
     static constexpr UINT kRepaintMs = 40;
 
     // Puts the caret at the end, inserts the zero-terminated text there and
