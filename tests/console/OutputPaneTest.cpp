@@ -51,6 +51,17 @@ int VisibleLineStarts(HWND hPane)
     }
 }
 
+int RichEditChildren(HWND hDlg)
+{
+    int n = 0;
+    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h != nullptr; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        char name[32] = "";
+        ::GetClassNameA(h, name, sizeof name);
+        n += lstrcmpiA(name, "RICHEDIT") == 0 ? 1 : 0;
+    }
+    return n;
+}
+
 CHARFORMATA DefaultFormat(HWND hPane)
 {
     CHARFORMATA cf{};
@@ -229,6 +240,7 @@ TEST(OutputPane, ClearingABigPaneLeavesAWorkingEmptyPaneInThePlaceOfTheOld)
     RECT rcBefore{}, rcAfter{};
     HWND hNextBefore = nullptr, hNextAfter = nullptr;
     CHARFORMATA fontBefore{}, fontAfter{};
+    int panesLeft = 0;
     bool focusKept = false;
     RunModalWith(dlg, [&](HWND hDlg) {
         HWND hPane = PaneOf(hDlg);
@@ -254,7 +266,11 @@ TEST(OutputPane, ClearingABigPaneLeavesAWorkingEmptyPaneInThePlaceOfTheOld)
         dlg.m_output.AppendText("small");
         dlg.m_output.Clear();
         focusKept = PaneText(hDlg).empty();
+        // The replaced control is destroyed soon after, in a message of its own.
+        WaitUntil([&] { return RichEditChildren(hDlg) == 1; });
+        panesLeft = RichEditChildren(hDlg);
     });
+    EXPECT_EQ(1, panesLeft) << "the replaced control is destroyed";
     EXPECT_GE(before.size(), 1000000u);
     EXPECT_EQ("", after);
     EXPECT_TRUE(::EqualRect(&rcBefore, &rcAfter));
