@@ -30,6 +30,7 @@ constexpr long kControlLimit = 16 * 1024 * 1024;
 BEGIN_MESSAGE_MAP(COutputPane, CRichEditCtrl)
     ON_WM_CHAR()
     ON_WM_TIMER()
+    ON_WM_DESTROY()
     ON_MESSAGE(WM_PANE_APPEND, OnAppend)
     ON_MESSAGE(WM_PANE_CLEAR, OnClear)
     ON_MESSAGE(WM_PANE_TRIM, OnTrim)
@@ -38,9 +39,23 @@ END_MESSAGE_MAP()
 
 COutputPane::~COutputPane()
 {
+    ReleaseHelpers();
+}
+
+void COutputPane::OnDestroy()
+{
+    ReleaseHelpers();
+    Default();
+}
+
+// The replaced control and the mailbox go with the pane's control or with
+// this object, whichever goes first.
+void COutputPane::ReleaseHelpers()
+{
     DisposeRetired();
     if (m_hWndMailbox != nullptr)
         ::DestroyWindow(m_hWndMailbox);
+    m_hWndMailbox = nullptr;
 }
 
 void COutputPane::PreSubclassWindow()

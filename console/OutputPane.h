@@ -70,6 +70,8 @@ protected:
     void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
     // Called when a deferred repaint is due.
     void OnTimer(UINT_PTR nIDEvent);
+    // Called when the control is being destroyed: so are its helpers.
+    void OnDestroy();
     LRESULT OnAppend(WPARAM wParam, LPARAM lParam);
     LRESULT OnClear(WPARAM wParam, LPARAM lParam);
     LRESULT OnTrim(WPARAM wParam, LPARAM lParam);
@@ -85,6 +87,7 @@ private:
     void Repaint();
     void Recreate();
     void DisposeRetired();
+    void ReleaseHelpers();
     static LRESULT CALLBACK MailboxProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void InsertInPieces(const char* pText, size_t nLength);
 
@@ -94,7 +97,8 @@ private:
     bool m_bRepaintPending = false;
     bool m_bTrimPosted = false;
     HWND m_hWndRetired = nullptr; // a replaced control waiting to be destroyed
-    // Created on the user-interface thread before any worker starts and
-    // destroyed with the object; other threads only send to it.
+    // Set on the user-interface thread when the control is bound, before any
+    // worker starts, and cleared there when it goes, after the last run has
+    // ended; other threads only send to it.
     HWND m_hWndMailbox = nullptr;
 };
