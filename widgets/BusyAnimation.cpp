@@ -97,8 +97,15 @@ UINT CBusyAnimation::AnimationThread(LPVOID pParam)
         pThis->DrawFrame(n);
         if (::WaitForSingleObject(pThis->m_evStop, 0) == WAIT_OBJECT_0)
             break;
-        ::Sleep(nDelay);
+        // The delay, cut short by a stop request: that request counts as
+        // one seen before the next frame, so Stop does not wait out the
+        // delay.
+        bool bStopped = ::WaitForSingleObject(pThis->m_evStop, nDelay) == WAIT_OBJECT_0;
         n = (n + 1) % nFrameCount;
+        if (bStopped) {
+            n = n - 1 < 0 ? 0 : n - 1;
+            break;
+        }
     }
     pThis->m_nCurFrame = n;
     pThis->m_csLoop.Unlock();

@@ -2,7 +2,8 @@
 // thread of its own while a command runs, and stops on the last frame drawn.
 //
 // Design: the worker draws each frame straight into the control's window
-// (no messages, no invalidation) and sleeps the delay between frames. It
+// (no messages, no invalidation) and waits the delay between frames on the
+// stop event, so that Stop never waits out a delay. It
 // holds m_csLoop for its whole frame loop, so Stop can set the auto-reset
 // stop event and then enter and leave the section: once it is in, the worker
 // has stored the frame index and left its loop. The worker polls the event

@@ -204,12 +204,23 @@ TEST(BusyAnimation, LoadFitsTheControlToOneFrameAndAMissingStripLeavesItIdle)
     EXPECT_FALSE(runsWithoutFrames);
 }
 
+void BlackOut(HWND hCtl)
+{
+    RECT rc;
+    ::GetClientRect(hCtl, &rc);
+    HDC hdc = ::GetDC(hCtl);
+    ::FillRect(hdc, &rc, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    ::ReleaseDC(hCtl, hdc);
+}
+
 TEST(BusyAnimation, StopLeavesTheLastFrameDrawnAndItsIndex)
 {
     CBusyTestDlg dlg;
     std::vector<Pixels> frames = ReferenceFrames(::GetSysColor(COLOR_BTNFACE));
     int stored = -1, shown = -1, repainted = -1;
     int storedAfterWrap = -1, shownAfterWrap = -1, repaintedAfterWrap = -1;
+    bool stopAnswered = false;
+    int storedAfterLongDelay = -1;
     bool framesDiffer = frames.size() == 7;
     for (size_t i = 0; framesDiffer && i + 1 < frames.size(); ++i)
         framesDiffer = frames[i] != frames[i + 1];
@@ -233,7 +244,19 @@ TEST(BusyAnimation, StopLeavesTheLastFrameDrawnAndItsIndex)
         shownAfterWrap = FrameOnScreen(hCtl, frames);
         Repaint(hCtl);
         repaintedAfterWrap = FrameOnScreen(hCtl, frames);
+
+        // A stop does not wait out the delay: with a minute between frames
+        // it still comes back at once, leaving the frame on screen.
+        ::SendMessageA(hDlg, WM_TEST_LOAD, IDB_BUSY, 60000);
+        BlackOut(hCtl); // so that frame 0 shows only once the worker drew it
+        ::SendMessageA(hDlg, WM_TEST_START, 0, 0);
+        WaitUntil([&] { return FrameOnScreen(hCtl, frames) == 0; });
+        DWORD_PTR ignored = 0;
+        stopAnswered = ::SendMessageTimeoutA(hDlg, WM_TEST_STOP, 0, 0, SMTO_NORMAL, 20000, &ignored) != 0;
+        storedAfterLongDelay = Frame(hDlg);
     });
+    EXPECT_TRUE(stopAnswered) << "Stop waited for the delay to run out";
+    EXPECT_EQ(0, storedAfterLongDelay);
     ASSERT_TRUE(framesDiffer) << "each frame must differ from the next";
     EXPECT_EQ(3, stored);
     EXPECT_EQ(3, shown);
