@@ -29,7 +29,8 @@
 //  - each insertion runs with redrawing off, and the pane repaints at most
 //    every kRepaintMs (a timer catches the last insertion of a burst).
 //
-// Every field belongs to the user-interface thread.
+// Every field belongs to the user-interface thread; other threads only send
+// to the mailbox.
 #pragma once
 
 #include "platform/CRichEditCtrl.h"
