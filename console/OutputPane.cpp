@@ -166,11 +166,7 @@ void COutputPane::TrimOldest()
     TEXTRANGEA range{ { keepFrom, n }, tail.data() };
     long got = static_cast<long>(SendMessage(EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range)));
     Recreate();
-    SendMessage(WM_SETREDRAW, FALSE);
-    InsertInPieces(tail.data(), static_cast<size_t>(std::max(0L, got)));
-    ScrollToNewest();
-    SendMessage(WM_SETREDRAW, TRUE);
-    ScheduleRepaint();
+    InsertAtEnd(tail.data(), static_cast<size_t>(std::max(0L, got)));
 }
 
 // Inserts at the caret, which is at the end, in pieces of about kPieceChars,
@@ -211,7 +207,8 @@ void COutputPane::ScrollToNewest()
 {
     RECT rc;
     GetClientRect(&rc);
-    if (GetCharPos(0).x < rc.left) {
+    POINT first = GetCharPos(0); // the first line's start
+    if (first.x < rc.left) {
         // No line start is in view: the pane is scrolled sideways. Back to
         // the left edge, then bring the caret (the end of the text) into view.
         SendMessage(WM_HSCROLL, SB_LEFT);
@@ -221,7 +218,7 @@ void COutputPane::ScrollToNewest()
     POINT last = GetCharPos(GetTextLength()); // the last line's start, on its line
     if (last.y >= rc.top && last.y < rc.bottom)
         return;
-    int nLineHeight = GetLineCount() > 1 ? static_cast<int>(GetCharPos(LineIndex(1)).y - GetCharPos(0).y) : 0;
+    int nLineHeight = GetLineCount() > 1 ? static_cast<int>(GetCharPos(LineIndex(1)).y - first.y) : 0;
     if (last.y < rc.top || nLineHeight <= 0) {
         SendMessage(EM_SCROLLCARET);
         return;
