@@ -27,6 +27,7 @@ BEGIN_MESSAGE_MAP(CConsoleDlg, CSizingDialog)
     ON_MESSAGE(WM_RUN_FINISHED, OnRunFinished)
     ON_MESSAGE(WM_RUN_PROCESS, OnRunProcess)
     ON_MESSAGE(WM_RUN_STDIN, OnRunStdin)
+    ON_MESSAGE(WM_RUN_OUTPUT, OnRunOutput)
     ON_MESSAGE(WM_CONSOLE_CHAR, OnConsoleChar)
     ON_MESSAGE(WM_COUNT_HANDLES, OnCountHandles)
 END_MESSAGE_MAP()
@@ -74,6 +75,7 @@ bool CConsoleDlg::StartRun()
     }
     m_busy.Start();
     UpdateData(TRUE);
+    m_output.Clear(); // the pane and the previous run's kept output
     m_pRunThread = AfxBeginThread(&RunCommandThread, static_cast<CRunHost*>(this), THREAD_PRIORITY_NORMAL, 0, 0,
                                   nullptr);
     if (m_pRunThread == nullptr)
@@ -122,6 +124,12 @@ LRESULT CConsoleDlg::OnRunStdin(WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
+LRESULT CConsoleDlg::OnRunOutput(WPARAM wParam, LPARAM lParam)
+{
+    m_output.AppendOutput(reinterpret_cast<const char*>(lParam), static_cast<size_t>(wParam));
+    return 0;
+}
+
 LRESULT CConsoleDlg::OnConsoleChar(WPARAM wParam, LPARAM)
 {
     char ch = static_cast<char>(wParam & 0xFF);
@@ -166,18 +174,10 @@ void CConsoleDlg::OnSave()
 void CConsoleDlg::SaveOutput(LPCTSTR lpszPath)
 {
     CStdioFile file(lpszPath, CStdioFile::modeCreate | CStdioFile::modeWrite);
-    CString text;
-    m_output.GetWindowText(text);
-    // The pane ends lines with CR LF (and the end lines with a lone LF); a
-    // text-mode file turns each LF into CR LF, so CR LF goes in as LF.
-    std::string plain;
-    plain.reserve(static_cast<size_t>(text.GetLength()));
-    for (LPCTSTR p = text; *p != '\0'; ++p) {
-        if (p[0] == '\r' && p[1] == '\n')
-            continue;
-        plain += *p;
-    }
-    file.WriteString(plain.c_str());
+    // A text-mode file turns each LF into CR LF, so line ends go in as LF.
+    bool bRead = m_output.ReadWholeOutput("\n", [&](const std::string& piece) { file.WriteString(piece.c_str()); });
+    if (!bRead)
+        throw CFileException(CFileException::genericException, 0, lpszPath);
     file.Flush();
     file.Close();
 }

@@ -27,14 +27,15 @@ public:
     // CRunHost, for the run worker.
     HWND GetRunWindow() const override { return m_hWnd; }
     const CString& GetRunCommand() const override { return m_strCommand; }
-    COutputPane& GetRunPane() override { return m_output; }
     CStdinWriter& GetRunStdin() override { return m_stdin; }
 
     // True when a run was started.
     bool StartRun();
     void StopRun();
-    // Writes the pane's whole text to a file, each line ending in CR LF;
-    // throws CFileException.
+    // Writes the run's whole output to a file, each line ending in CR LF:
+    // what the pane has let go of, the pane's text as it stands and what it
+    // has not shown yet. Throws CFileException, also when part of the kept
+    // output cannot be read back.
     void SaveOutput(LPCTSTR lpszPath);
 
     // The command history: the command box's list, newest first, at most
@@ -68,6 +69,8 @@ protected:
     LRESULT OnRunFinished(WPARAM wParam, LPARAM lParam);
     LRESULT OnRunProcess(WPARAM wParam, LPARAM lParam);
     LRESULT OnRunStdin(WPARAM wParam, LPARAM lParam);
+    // Called for each piece of the child's output: the pane keeps a copy.
+    LRESULT OnRunOutput(WPARAM wParam, LPARAM lParam);
     LRESULT OnConsoleChar(WPARAM wParam, LPARAM lParam);
     // Called for the registered message "Vorlik.CountHandles": answers the
     // number of open handles, so that tests can check for leaks from outside.

@@ -1,29 +1,76 @@
 #include "console/OutputPane.h"
 
+#include "console/LineEndFilter.h"
 #include "platform/CWinApp.h"
 
 #include <algorithm>
 #include <cstring>
-#include <string>
 #include <vector>
 
 namespace {
 
-// Private messages of the pane. WM_APP-based: the rich edit control's own
-// messages take much of the WM_USER range.
-constexpr UINT WM_PANE_APPEND = WM_APP + 0x100; // lParam: the text
-constexpr UINT WM_PANE_CLEAR = WM_APP + 0x101;
-constexpr UINT WM_PANE_TRIM = WM_APP + 0x102;
-constexpr UINT WM_PANE_DISPOSE = WM_APP + 0x103;
+constexpr UINT WM_PANE_DISPOSE = WM_APP + 0x103; // WM_APP: clear of the rich edit's own messages
 constexpr UINT_PTR kRepaintTimer = 1;
+constexpr UINT_PTR kPaceTimer = 2;
 
-// Below this length emptying the control in place is quick (~60 ms for
-// 128 KB under Wine); above it a fresh control is cheaper (~10 ms).
-constexpr long kInPlaceClearChars = 64 * 1024;
+// Text goes into a control in pieces of about this size: each insertion
+// allocates in proportion to its length, and once big controls have been
+// freed Wine's heap serves large blocks slowly.
+constexpr size_t kPieceChars = 16 * 1024;
 
-// The control's own limit: well above the cap, so that an insertion is never
-// cut before the trim has run.
+// Below this length emptying the control in place is quick; above it a fresh
+// control is cheaper (~10 ms).
+constexpr long kInPlaceClearChars = 16 * 1024;
+
+// The control's own limit: well above the bound, so that an insertion is
+// never cut before a rebuild has run.
 constexpr long kControlLimit = 16 * 1024 * 1024;
+
+bool TimeLeft(DWORD dwStart)
+{
+    return ::GetTickCount() - dwStart < COutputPane::kBudgetMs;
+}
+
+// The length of the first piece of text, at most kPieceChars, split after a
+// line feed where there is one and never between a carriage return and its
+// line feed, so that each piece holds whole line ends.
+size_t PieceLength(const char* p, size_t n)
+{
+    if (n <= kPieceChars)
+        return n;
+    const char* lf = static_cast<const char*>(std::memchr(p + kPieceChars / 2, '\n', kPieceChars / 2));
+    if (lf != nullptr)
+        return static_cast<size_t>(lf - p) + 1;
+    return p[kPieceChars - 1] == '\r' ? kPieceChars + 1 : kPieceChars;
+}
+
+void Insert(HWND hWnd, const char* p, size_t n)
+{
+    std::string piece;
+    while (n > 0) {
+        size_t len = PieceLength(p, n);
+        piece.assign(p, len);
+        ::SendMessageA(hWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
+        p += len;
+        n -= len;
+    }
+}
+
+SCROLLINFO ScrollInfo(HWND hWnd, int nBar)
+{
+    SCROLLINFO si;
+    std::memset(&si, 0, sizeof si);
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    if (!::GetScrollInfo(hWnd, nBar, &si))
+        si.nPage = 0;
+    return si;
+}
+
+long CountLines(const std::string& text)
+{
+    return static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+}
 
 } // namespace
 
@@ -31,9 +78,6 @@ BEGIN_MESSAGE_MAP(COutputPane, CRichEditCtrl)
     ON_WM_CHAR()
     ON_WM_TIMER()
     ON_WM_DESTROY()
-    ON_MESSAGE(WM_PANE_APPEND, OnAppend)
-    ON_MESSAGE(WM_PANE_CLEAR, OnClear)
-    ON_MESSAGE(WM_PANE_TRIM, OnTrim)
     ON_MESSAGE(WM_PANE_DISPOSE, OnDispose)
 END_MESSAGE_MAP()
 
@@ -48,48 +92,20 @@ void COutputPane::OnDestroy()
     Default();
 }
 
-// The replaced control and the mailbox go with the pane's control or with
+// The hidden and the replaced control go with the pane's control or with
 // this object, whichever goes first.
 void COutputPane::ReleaseHelpers()
 {
     DisposeRetired();
-    if (m_hWndMailbox != nullptr)
-        ::DestroyWindow(m_hWndMailbox);
-    m_hWndMailbox = nullptr;
+    if (m_hWndBuild != nullptr && ::IsWindow(m_hWndBuild))
+        ::DestroyWindow(m_hWndBuild);
+    m_hWndBuild = nullptr;
+    m_bPacing = false;
 }
 
 void COutputPane::PreSubclassWindow()
 {
     LimitText(kControlLimit);
-    if (m_hWndMailbox == nullptr) {
-        m_hWndMailbox = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                          ::GetModuleHandleA(nullptr), nullptr);
-        if (m_hWndMailbox != nullptr) {
-            ::SetWindowLongPtrA(m_hWndMailbox, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-            ::SetWindowLongPtrA(m_hWndMailbox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MailboxProc));
-        }
-    }
-}
-
-// Runs on the user-interface thread, the mailbox's owner: passes the pane's
-// own messages on to whichever control is the pane now.
-LRESULT CALLBACK COutputPane::MailboxProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept
-{
-    if (message == WM_PANE_APPEND || message == WM_PANE_CLEAR) {
-        auto* pPane = reinterpret_cast<COutputPane*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-        return pPane != nullptr ? ::SendMessageA(pPane->m_hWnd, message, wParam, lParam) : 0;
-    }
-    return ::DefWindowProcA(hWnd, message, wParam, lParam);
-}
-
-void COutputPane::AppendText(LPCTSTR lpszText)
-{
-    ::SendMessageA(m_hWndMailbox, WM_PANE_APPEND, 0, reinterpret_cast<LPARAM>(lpszText));
-}
-
-void COutputPane::Clear()
-{
-    ::SendMessageA(m_hWndMailbox, WM_PANE_CLEAR, 0, 0);
 }
 
 void COutputPane::OnChar(UINT nChar, UINT, UINT nFlags)
@@ -103,97 +119,256 @@ void COutputPane::OnChar(UINT nChar, UINT, UINT nFlags)
     ScheduleRepaint();
 }
 
-LRESULT COutputPane::OnAppend(WPARAM, LPARAM lParam)
+void COutputPane::AppendOutput(const char* p, size_t n)
 {
-    LPCTSTR lpszText = reinterpret_cast<LPCTSTR>(lParam);
-    InsertAtEnd(lpszText, std::strlen(lpszText));
-    return 0;
+    m_kept.AddPending(p, n);
+    Pace();
 }
 
-LRESULT COutputPane::OnTrim(WPARAM, LPARAM)
+void COutputPane::AppendText(LPCTSTR lpszText)
 {
-    m_bTrimPosted = false;
-    if (GetTextLength() > m_nMaxChars)
-        TrimOldest();
-    return 0;
+    AppendOutput(lpszText, std::strlen(lpszText));
 }
 
-LRESULT COutputPane::OnDispose(WPARAM, LPARAM)
+// Starts the pace timer when it is not running. The first tick comes at
+// once unless the last one was less than kTickMs ago.
+void COutputPane::Pace()
 {
-    DisposeRetired();
-    return 0;
+    if (m_bPacing || m_hWnd == nullptr)
+        return;
+    DWORD since = ::GetTickCount() - m_dwLastTick;
+    UINT delay = since >= kTickMs ? USER_TIMER_MINIMUM : static_cast<UINT>(kTickMs - since);
+    m_bPacing = ::SetTimer(m_hWnd, kPaceTimer, delay, nullptr) != 0;
 }
 
-void COutputPane::InsertAtEnd(const char* pText, size_t nLength)
+void COutputPane::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == kPaceTimer) {
+        CatchUp();
+    } else if (nIDEvent == kRepaintTimer) {
+        ::KillTimer(m_hWnd, kRepaintTimer);
+        m_bRepaintPending = false;
+        Repaint();
+    } else {
+        Default();
+    }
+}
+
+bool COutputPane::HasWork() const
+{
+    if (m_kept.GetPendingSize() > 0 || m_hWndBuild != nullptr)
+        return true;
+    long n = GetTextLength();
+    return n > m_nMaxChars || (!m_bSettled && n < m_nKeepChars);
+}
+
+// One tick: skip ahead when far behind, insert what is pending for at most
+// the time budget, then go on with a rebuild.
+void COutputPane::CatchUp()
+{
+    DWORD dwStart = ::GetTickCount();
+    m_dwLastTick = dwStart;
+    // The user changed the text a rebuild is copying: start it again later.
+    if (m_hWndBuild != nullptr && SendMessage(EM_GETMODIFY) != 0)
+        AbortRebuild();
+
+    bool bFollow = IsFollowing();
+    uint64_t limit = bFollow ? kSkipFollowingChars : static_cast<uint64_t>(m_nMaxChars);
+    if (m_kept.GetPendingSize() > limit) {
+        SkipAhead();
+        bFollow = true;
+    }
+    if (m_kept.GetPendingSize() > 0)
+        InsertPending(bFollow, dwStart);
+
+    if (m_hWndBuild == nullptr) {
+        long n = GetTextLength();
+        if (n > m_nMaxChars)
+            BeginRebuild(std::max(0L, n - m_nKeepChars));
+        else if (m_kept.GetPendingSize() == 0 && !m_bSettled && n < m_nKeepChars)
+            BeginRebuild(0);
+    }
+    if (m_hWndBuild != nullptr)
+        StepRebuild(dwStart);
+
+    if (!HasWork()) {
+        ::KillTimer(m_hWnd, kPaceTimer);
+        m_bPacing = false;
+    } else if (m_bPacing) {
+        ::SetTimer(m_hWnd, kPaceTimer, kTickMs, nullptr);
+    }
+}
+
+// Inserts pending output at the end for the rest of the budget (at least one
+// piece). Output lands at the end whatever the caret; the newest line is
+// brought into view when the view follows the output, and otherwise the view
+// stays where the user put it.
+void COutputPane::InsertPending(bool bFollow, DWORD dwStart)
 {
     SendMessage(WM_SETREDRAW, FALSE);
-    // Setting the selection walks the whole text under Wine; after an append
-    // the caret is at the end already, unless the user moved it.
+    SCROLLINFO vBefore = ScrollInfo(m_hWnd, SB_VERT);
+    SCROLLINFO hBefore = ScrollInfo(m_hWnd, SB_HORZ);
+    // Setting the selection walks the whole text under Wine; after an
+    // insertion the caret is at the end already, unless the user moved it.
     long n = GetTextLength();
     long nStart = 0, nEnd = 0;
     GetSel(nStart, nEnd);
     if (nStart != n || nEnd != n)
         SetSel(n, n);
-    InsertInPieces(pText, nLength);
-    // Past the cap the oldest lines go in a message of their own, so that no
-    // single message holds the window for long.
-    if (GetTextLength() > m_nMaxChars && !m_bTrimPosted)
-        m_bTrimPosted = PostMessage(WM_PANE_TRIM) != FALSE;
-    ScrollToNewest();
+    std::string piece;
+    do {
+        piece.clear();
+        m_kept.TakePending(kPieceChars, piece);
+        Insert(m_hWnd, piece.data(), piece.size());
+    } while (m_kept.GetPendingSize() > 0 && TimeLeft(dwStart));
+
+    if (bFollow) {
+        ScrollToNewest();
+    } else {
+        SCROLLINFO vAfter = ScrollInfo(m_hWnd, SB_VERT);
+        SCROLLINFO hAfter = ScrollInfo(m_hWnd, SB_HORZ);
+        int h = LineHeight();
+        if (vAfter.nPos != vBefore.nPos && h > 0)
+            LineScroll((vBefore.nPos - vAfter.nPos + (vBefore.nPos > vAfter.nPos ? h / 2 : -h / 2)) / h);
+        if (hAfter.nPos != hBefore.nPos)
+            SendMessage(WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, hBefore.nPos));
+    }
+    SendMessage(EM_SETMODIFY, FALSE);
     SendMessage(WM_SETREDRAW, TRUE);
     ScheduleRepaint();
 }
 
-void COutputPane::TrimOldest()
+// The pane has fallen further behind than it can show: its text and all but
+// the newest pending output go to the kept output, and it starts afresh.
+void COutputPane::SkipAhead()
 {
-    long n = GetTextLength();
-    long keepFrom = n - m_nKeepChars;
-    if (keepFrom <= 0)
-        return;
-    // Keep from the start of the first line that begins at or after that
-    // point; a single line longer than that is cut inside.
-    long line = LineFromChar(keepFrom);
-    long start = LineIndex(static_cast<int>(line));
-    if (start < keepFrom) {
-        long next = LineIndex(static_cast<int>(line) + 1);
-        if (next > 0 && next < n)
-            keepFrom = next;
-    } else {
-        keepFrom = start;
-    }
-
-    std::vector<char> tail(static_cast<size_t>(n - keepFrom) + 1, '\0');
-    TEXTRANGEA range{ { keepFrom, n }, tail.data() };
-    long got = static_cast<long>(SendMessage(EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range)));
-    Recreate();
-    InsertAtEnd(tail.data(), static_cast<size_t>(std::max(0L, got)));
+    AbortRebuild();
+    std::string text = TextRange(0, GetTextLength());
+    m_kept.Release(text.data(), text.size());
+    m_kept.SkipPending(kSkipKeepChars);
+    m_bSettled = false;
+    ClearControl();
 }
 
-// Inserts at the caret, which is at the end, in pieces of about kPieceChars,
-// split after a line feed where there is one and never between a carriage
-// return and its line feed. Under Wine each insertion allocates in
-// proportion to its length, and once big controls have been freed the heap
-// serves large blocks slowly: 64 KB pieces then take twice as long per byte
-// as 16 KB ones.
-void COutputPane::InsertInPieces(const char* pText, size_t nLength)
+// Starts filling a hidden control: with the newest released output when the
+// pane's own text is short of m_nKeepChars and nFrom is 0; then with the
+// pane's text from nFrom (moved back to a line start) on.
+void COutputPane::BeginRebuild(long nFrom)
 {
-    constexpr size_t kPieceChars = 16 * 1024;
-    std::string piece;
-    size_t pos = 0;
-    while (pos < nLength) {
-        size_t end = std::min(nLength, pos + kPieceChars);
-        if (end < nLength) {
-            const char* lf = static_cast<const char*>(std::memchr(pText + pos + kPieceChars / 2, '\n',
-                                                                  end - pos - kPieceChars / 2));
-            if (lf != nullptr)
-                end = static_cast<size_t>(lf - pText) + 1;
-            else if (pText[end - 1] == '\r')
-                ++end;
-        }
-        piece.assign(pText + pos, end - pos);
-        ReplaceSel(piece.c_str(), FALSE);
-        pos = end;
+    if (nFrom > 0) {
+        long line = LineFromChar(nFrom);
+        long start = LineIndex(static_cast<int>(line));
+        long next = LineIndex(static_cast<int>(line) + 1);
+        if (start < nFrom && next > 0 && next < GetTextLength())
+            nFrom = next;
+        else if (start >= nFrom)
+            nFrom = start;
     }
+    m_hWndBuild = CreateTwin(false);
+    if (m_hWndBuild == nullptr)
+        return;
+    m_strBuildHead.clear();
+    m_nBuildHeadDone = 0;
+    m_nBuildUnrelease = 0;
+    if (nFrom == 0) {
+        // Once per skip: the newest output the pane let go of comes back.
+        m_bSettled = true;
+        size_t want = static_cast<size_t>(std::max(0L, m_nKeepChars - GetTextLength()));
+        m_nBuildUnrelease = m_kept.ReadReleasedTail(want, m_strBuildHead);
+        if (m_nBuildUnrelease == 0) {
+            AbortRebuild();
+            return;
+        }
+    }
+    m_nBuildFrom = nFrom;
+    m_nBuildCopied = nFrom;
+    SendMessage(EM_SETMODIFY, FALSE);
+}
+
+// Fills the hidden control for the rest of the budget (at least one piece),
+// and swaps it in once it has caught up with the pane.
+void COutputPane::StepRebuild(DWORD dwStart)
+{
+    ::SendMessageA(m_hWndBuild, WM_SETREDRAW, FALSE, 0);
+    do {
+        if (m_nBuildHeadDone < m_strBuildHead.size()) {
+            const char* p = m_strBuildHead.data() + m_nBuildHeadDone;
+            size_t len = PieceLength(p, m_strBuildHead.size() - m_nBuildHeadDone);
+            Insert(m_hWndBuild, p, len);
+            m_nBuildHeadDone += len;
+            continue;
+        }
+        long n = GetTextLength();
+        if (m_nBuildCopied >= n) {
+            FinishRebuild();
+            return;
+        }
+        std::string piece = TextRange(m_nBuildCopied, std::min<long>(n, m_nBuildCopied + kPieceChars));
+        if (piece.empty()) {
+            AbortRebuild();
+            return;
+        }
+        // A line end's carriage return goes with its line feed.
+        if (piece.size() > 1 && piece.back() == '\r' && m_nBuildCopied + static_cast<long>(piece.size()) < n)
+            piece.pop_back();
+        Insert(m_hWndBuild, piece.data(), piece.size());
+        m_nBuildCopied += static_cast<long>(piece.size());
+    } while (TimeLeft(dwStart));
+}
+
+void COutputPane::FinishRebuild()
+{
+    bool bFollow = IsFollowing();
+    long nFirst = bFollow ? 0 : GetFirstVisibleLine();
+    std::string dropped = TextRange(0, m_nBuildFrom);
+    m_kept.Unrelease(m_nBuildUnrelease);
+    m_kept.Release(dropped.data(), dropped.size());
+    long nLinesAdded = CountLines(m_strBuildHead) - CountLines(dropped);
+    m_strBuildHead.clear();
+
+    HWND hNew = m_hWndBuild;
+    m_hWndBuild = nullptr;
+    ::SendMessageA(hNew, WM_SETREDRAW, TRUE, 0);
+    TakeOver(hNew);
+    if (bFollow) {
+        long n = GetTextLength();
+        SetSel(n, n);
+        ScrollToNewest();
+    } else {
+        LineScroll(std::max(0L, nFirst + nLinesAdded));
+    }
+    Repaint();
+}
+
+void COutputPane::AbortRebuild()
+{
+    if (m_hWndBuild != nullptr)
+        ::DestroyWindow(m_hWndBuild);
+    m_hWndBuild = nullptr;
+    m_strBuildHead.clear();
+}
+
+// True while the view is at the bottom: less than a line of text lies below
+// it.
+bool COutputPane::IsFollowing()
+{
+    SCROLLINFO si = ScrollInfo(m_hWnd, SB_VERT);
+    if (si.nPage == 0)
+        return true;
+    int below = si.nMax - (si.nPos + static_cast<int>(si.nPage));
+    return below < std::max(1, LineHeight());
+}
+
+// Every line of the pane has the same font and none wraps, so one height
+// holds for all; it is taken from the first two lines, cheap to ask about.
+int COutputPane::LineHeight()
+{
+    if (m_nLineHeight == 0) {
+        int second = LineIndex(1);
+        if (second > 0)
+            m_nLineHeight = std::max(0, static_cast<int>(GetCharPos(second).y - GetCharPos(0).y));
+    }
+    return m_nLineHeight;
 }
 
 // Counts the lines at the bottom whose start lies outside the client area
@@ -202,7 +377,7 @@ void COutputPane::InsertInPieces(const char* pText, size_t nLength)
 // Under Wine every question about a line far from the top (its index, its
 // position, the first visible line) walks the text from the start, so the
 // count is worked out from one position, that of the end of the text, and
-// the line height: every line of the pane has the same font and none wraps.
+// the line height.
 void COutputPane::ScrollToNewest()
 {
     RECT rc;
@@ -218,13 +393,125 @@ void COutputPane::ScrollToNewest()
     POINT last = GetCharPos(GetTextLength()); // the last line's start, on its line
     if (last.y >= rc.top && last.y < rc.bottom)
         return;
-    int nLineHeight = GetLineCount() > 1 ? static_cast<int>(GetCharPos(LineIndex(1)).y - first.y) : 0;
+    int nLineHeight = LineHeight();
     if (last.y < rc.top || nLineHeight <= 0) {
         SendMessage(EM_SCROLLCARET);
         return;
     }
     int count = (last.y - rc.bottom) / nLineHeight + 1;
     LineScroll(count + 1);
+}
+
+std::string COutputPane::TextRange(long nFrom, long nTo) const
+{
+    std::string text;
+    if (nTo <= nFrom)
+        return text;
+    text.resize(static_cast<size_t>(nTo - nFrom) + 1);
+    TEXTRANGEA range{ { nFrom, nTo }, &text[0] };
+    long got = static_cast<long>(::SendMessageA(m_hWnd, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range)));
+    text.resize(static_cast<size_t>(std::max(0L, std::min(got, nTo - nFrom))));
+    return text;
+}
+
+// A control like the pane's own, with its styles, place, size and character
+// format; hidden and without an id unless it is to be shown at once.
+HWND COutputPane::CreateTwin(bool bVisible) const
+{
+    HWND hParent = ::GetParent(m_hWnd);
+    RECT rc;
+    ::GetWindowRect(m_hWnd, &rc);
+    ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
+    char className[64] = "";
+    ::GetClassNameA(m_hWnd, className, sizeof className);
+    DWORD style = static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE));
+    if (!bVisible)
+        style &= ~WS_VISIBLE;
+    HWND hNew = ::CreateWindowExA(static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE)), className, "", style,
+                                  rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hParent, nullptr,
+                                  reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(m_hWnd, GWLP_HINSTANCE)), nullptr);
+    if (hNew == nullptr)
+        return nullptr;
+    ::SendMessageA(hNew, EM_EXLIMITTEXT, 0, kControlLimit);
+    // Wine's rich edit answers WM_GETFONT with nothing, so the font goes
+    // over as the default character format.
+    CHARFORMATA cf{};
+    cf.cbSize = sizeof cf;
+    ::SendMessageA(m_hWnd, EM_GETCHARFORMAT, FALSE, reinterpret_cast<LPARAM>(&cf));
+    ::SendMessageA(hNew, EM_SETCHARFORMAT, 0, reinterpret_cast<LPARAM>(&cf));
+    return hNew;
+}
+
+// hNew becomes the pane: the old control's id, place in the tab order, size
+// and focus go over, and the old control is hidden and destroyed in a
+// message of its own (~45 ms per MB under Wine).
+void COutputPane::TakeOver(HWND hNew)
+{
+    HWND hOld = m_hWnd;
+    HWND hParent = ::GetParent(hOld);
+    RECT rc;
+    ::GetWindowRect(hOld, &rc);
+    ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
+    HWND hPrev = ::GetWindow(hOld, GW_HWNDPREV);
+    ::SetWindowPos(hNew, hPrev != nullptr ? hPrev : HWND_TOP, rc.left, rc.top, rc.right - rc.left,
+                   rc.bottom - rc.top, SWP_NOACTIVATE);
+    int nID = ::GetDlgCtrlID(hOld);
+    bool bHadFocus = ::GetFocus() == hOld;
+
+    ::KillTimer(hOld, kRepaintTimer);
+    ::KillTimer(hOld, kPaceTimer);
+    bool bPacing = m_bPacing;
+    m_bPacing = false;
+    m_bRepaintPending = false;
+    UnsubclassWindow();
+    ::ShowWindow(hOld, SW_HIDE);
+    ::SetWindowLongPtrA(hOld, GWLP_ID, 0);
+    ::SetWindowLongPtrA(hNew, GWLP_ID, nID);
+    SubclassWindow(hNew);
+    ::ShowWindow(hNew, SW_SHOWNA);
+    if (bHadFocus)
+        ::SetFocus(hNew);
+    if (bPacing)
+        Pace();
+    DisposeRetired();
+    m_hWndRetired = hOld;
+    PostMessage(WM_PANE_DISPOSE);
+}
+
+void COutputPane::ClearControl()
+{
+    if (GetTextLength() <= kInPlaceClearChars) {
+        SetWindowText("");
+        return;
+    }
+    HWND hNew = CreateTwin(true);
+    if (hNew != nullptr)
+        TakeOver(hNew);
+    else
+        SetWindowText(""); // slow, but still right
+}
+
+void COutputPane::Clear()
+{
+    AbortRebuild();
+    m_kept.Reset();
+    m_bSettled = true;
+    ClearControl();
+    ::KillTimer(m_hWnd, kPaceTimer);
+    m_bPacing = false;
+}
+
+LRESULT COutputPane::OnDispose(WPARAM, LPARAM)
+{
+    DisposeRetired();
+    return 0;
+}
+
+void COutputPane::DisposeRetired()
+{
+    if (m_hWndRetired != nullptr)
+        ::DestroyWindow(m_hWndRetired);
+    m_hWndRetired = nullptr;
 }
 
 void COutputPane::ScheduleRepaint()
@@ -244,95 +531,56 @@ void COutputPane::Repaint()
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }
 
-void COutputPane::OnTimer(UINT_PTR nIDEvent)
+bool COutputPane::ReadWholeOutput(const char* pszLineEnd, const std::function<void(const std::string&)>& sink)
 {
-    if (nIDEvent != kRepaintTimer) {
-        Default();
-        return;
+    CLineEndFilter filter(pszLineEnd);
+    std::string out;
+    auto pass = [&](const char* p, size_t n) {
+        out.clear();
+        filter.Filter(p, n, out);
+        if (!out.empty())
+            sink(out);
+    };
+    uint64_t lost = m_kept.GetLostCount();
+    if (lost > 0) {
+        std::string note = "[" + std::to_string(lost) +
+            " bytes of the output could not be kept: the temporary folder could not be written.]\n";
+        pass(note.data(), note.size());
     }
-    ::KillTimer(m_hWnd, kRepaintTimer);
-    m_bRepaintPending = false;
-    Repaint();
-}
-
-LRESULT COutputPane::OnClear(WPARAM, LPARAM)
-{
-    if (GetTextLength() <= kInPlaceClearChars)
-        SetWindowText("");
-    else
-        Recreate();
-    return 0;
-}
-
-void COutputPane::Recreate()
-{
-    HWND hOld = m_hWnd;
-    HWND hParent = ::GetParent(hOld);
-    RECT rc;
-    ::GetWindowRect(hOld, &rc);
-    ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
-    char className[64] = "";
-    ::GetClassNameA(hOld, className, sizeof className);
-    HWND hNew = ::CreateWindowExA(
-        static_cast<DWORD>(::GetWindowLongA(hOld, GWL_EXSTYLE)), className, "",
-        static_cast<DWORD>(::GetWindowLongA(hOld, GWL_STYLE)), rc.left, rc.top, rc.right - rc.left,
-        rc.bottom - rc.top, hParent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(::GetDlgCtrlID(hOld))),
-        reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hOld, GWLP_HINSTANCE)), nullptr);
-    if (hNew == nullptr) {
-        SetWindowText(""); // slow, but still right
-        return;
-    }
-    // Same place in the tab order: just before the old control, which stays
-    // (hidden) until it is disposed of.
-    HWND hPrev = ::GetWindow(hOld, GW_HWNDPREV);
-    ::SetWindowPos(hNew, hPrev != nullptr ? hPrev : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    // Wine's rich edit answers WM_GETFONT with nothing, so the font goes
-    // over as the default character format.
-    CHARFORMATA cf{};
-    cf.cbSize = sizeof cf;
-    ::SendMessageA(hOld, EM_GETCHARFORMAT, FALSE, reinterpret_cast<LPARAM>(&cf));
-    ::SendMessageA(hNew, EM_SETCHARFORMAT, 0, reinterpret_cast<LPARAM>(&cf));
-    bool bHadFocus = ::GetFocus() == hOld;
-
-    ::KillTimer(hOld, kRepaintTimer);
-    m_bRepaintPending = false;
-    m_bTrimPosted = false; // a trim posted to the old control goes with it
-    UnsubclassWindow();
-    SubclassWindow(hNew);
-    if (bHadFocus)
-        ::SetFocus(hNew);
-    // Destroying a big control takes a while (~45 ms per MB); it is done in
-    // a message of its own. Until then the old control is hidden and has no
-    // id, so that nothing finds it in place of the new one.
-    DisposeRetired();
-    ::ShowWindow(hOld, SW_HIDE);
-    ::SetWindowLongPtrA(hOld, GWLP_ID, 0);
-    m_hWndRetired = hOld;
-    PostMessage(WM_PANE_DISPOSE);
-}
-
-void COutputPane::DisposeRetired()
-{
-    if (m_hWndRetired != nullptr)
-        ::DestroyWindow(m_hWndRetired);
-    m_hWndRetired = nullptr;
+    bool bRead = m_kept.ReadReleased(pass);
+    std::string text = TextRange(0, GetTextLength());
+    pass(text.data(), text.size());
+    bRead = m_kept.ReadPending(pass) && bRead;
+    out.clear();
+    filter.Finish(out);
+    if (!out.empty())
+        sink(out);
+    return bRead;
 }
 
 void COutputPane::CopyAll()
 {
-    long n = GetTextLength();
-    if (n <= 0)
+    uint64_t n = m_kept.GetReleasedSize() + m_kept.GetPendingSize() + static_cast<uint64_t>(GetTextLength());
+    if (n == 0)
         return;
-    HGLOBAL hMem = ::GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(n) + 1);
-    if (hMem == nullptr)
-        return;
-    char* p = static_cast<char*>(::GlobalLock(hMem));
+    std::string text;
+    bool bRead = true;
+    if (n <= kMaxCopyChars) {
+        text.reserve(static_cast<size_t>(n + n / 16));
+        bRead = ReadWholeOutput("\r\n", [&](const std::string& piece) { text += piece; });
+    }
+    HGLOBAL hMem = n <= kMaxCopyChars && bRead ? ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1) : nullptr;
+    char* p = hMem != nullptr ? static_cast<char*>(::GlobalLock(hMem)) : nullptr;
     if (p == nullptr) {
-        ::GlobalFree(hMem);
+        if (hMem != nullptr)
+            ::GlobalFree(hMem);
+        AfxMessageBox(bRead ? "The output is too large for the clipboard. Use File > Save to keep all of it."
+                            : "Part of the output could not be read back, so nothing was copied.");
         return;
     }
-    ::SendMessageA(m_hWnd, WM_GETTEXT, static_cast<WPARAM>(n) + 1, reinterpret_cast<LPARAM>(p));
+    std::memcpy(p, text.c_str(), text.size() + 1);
     ::GlobalUnlock(hMem);
+    std::string().swap(text);
 
     CWnd* pMain = AfxGetMainWnd();
     HWND hOwner = pMain != nullptr ? pMain->m_hWnd : ::GetParent(m_hWnd);

@@ -1,39 +1,43 @@
-// COutputPane: the rich edit pane that plays the console screen.
+// COutputPane: the rich edit pane that plays the console screen, and the
+// keeper of the whole output of the current run.
 //
-// The run worker appends the child's output from its own thread; every
-// operation that changes the control is carried out on the user-interface
-// thread, the worker's calls arriving there as one sent message each
-// (WM_PANE_APPEND, WM_PANE_CLEAR), so an append is atomic with respect to the
-// user's own typing. Those messages go to a message-only "mailbox" window
-// that lives as long as the object and passes them on to the current
-// control, since the control itself is replaced from time to time (below)
-// while the worker may be about to send to it.
+// Output is handed to the pane on the user-interface thread and lands in the
+// kept output at once (CKeptOutput); the control catches up at its own pace,
+// on a timer that runs at most every kTickMs while there is something to do
+// and stops when there is not. Each tick inserts for at most kBudgetMs. So
+// the run's speed is never the control's, and no message holds the window
+// long, whatever the child writes.
 //
-// Keeping the control fast at any output size (under Wine, RICHED32 holds
-// ~85 bytes per character; deleting text costs time in proportion to the
-// deleted length times the whole length, 64 KB off the head of a 3 MB pane
-// take 6 s; any question about a line far from the top walks the text from
-// the start; and once big controls have been freed, large insertions get
-// slow):
-//  - the pane holds at most kMaxChars characters. Past that it keeps only the
-//    newest kKeepChars, from the start of a line, by moving them into a fresh
-//    control: the oldest lines go in one large step, never the newest output.
-//    The trim runs in a posted message of its own, and the replaced control
-//    is destroyed in another, so no single message holds the window long;
-//  - Clear likewise replaces a big control by a fresh, empty one;
-//  - a fresh control has the old one's id, styles, character format, place,
-//    tab position and focus, and this object stays bound to it;
-//  - text goes in at the caret in pieces of at most 16 KB, without setting
-//    the selection when the caret is at the end already, and the scroll
-//    check asks for one far position only;
-//  - each insertion runs with redrawing off, and the pane repaints at most
-//    every kRepaintMs (a timer catches the last insertion of a burst).
+// Why it is built this way (under Wine, RICHED32 holds ~110 bytes per
+// character, inserts ~1 s per MB, deletes in time proportional to the
+// deleted length times the whole length, and any question about a line far
+// from the top walks the text from the start):
+//  - what the pane cannot show soon is skipped: when the pending output is
+//    more than a few ticks' worth, the pane lets go of its text and of all
+//    but the newest kSkipKeepChars of the pending output, which stay kept;
+//  - the pane holds at most m_nMaxChars. Past that, and when output stops
+//    with less than m_nKeepChars shown while older output is kept, a hidden
+//    control is filled with the newest m_nKeepChars of the output, a piece
+//    per tick, and then takes the pane's place (a rebuild). The text the old
+//    control held beyond that is released to the kept output. A user's edit
+//    of the text during a rebuild starts it again later, so no edit is lost;
+//  - a replaced control is hidden, loses its id and is destroyed in a posted
+//    message of its own; a fresh control gets the old one's id, styles,
+//    character format, place, tab position and focus;
+//  - the newest line is kept in view only while the view is at the bottom;
+//    a user who scrolled away keeps the view until they come back.
 //
-// Every field belongs to the user-interface thread; other threads only send
-// to the mailbox.
+// Save and Copy take the whole output: what the pane has let go of, its own
+// text as it stands, and what it has not shown yet.
+//
+// Every field belongs to the user-interface thread.
 #pragma once
 
+#include "console/KeptOutput.h"
 #include "platform/CRichEditCtrl.h"
+
+#include <functional>
+#include <string>
 
 // The pane reports each typed character to its parent: wParam the character
 // code, lParam the key flags (the high word of WM_CHAR's lParam).
@@ -45,18 +49,33 @@ public:
     ~COutputPane() override;
 
     static constexpr long kMaxChars = 1024 * 1024;
-    static constexpr long kKeepChars = 32 * 1024;
+    static constexpr long kKeepChars = 512 * 1024;
+    static constexpr UINT kTickMs = 40;
+    static constexpr DWORD kBudgetMs = 20;
     static constexpr UINT kRepaintMs = 40;
+    // A pending output larger than this (while the view follows the output)
+    // is more than the pane can show soon: it skips ahead.
+    static constexpr uint64_t kSkipFollowingChars = 64 * 1024;
+    static constexpr size_t kSkipKeepChars = 16 * 1024;
+    // The clipboard takes at most this much.
+    static constexpr uint64_t kMaxCopyChars = 32 * 1024 * 1024;
 
-    // Puts the caret at the end, inserts the zero-terminated text there and
-    // keeps the newest line in view. Any thread.
+    // Adds output to the end: the bytes are copied, and shown soon.
+    void AppendOutput(const char* p, size_t n);
     void AppendText(LPCTSTR lpszText);
-    // Empties the pane, fast whatever its length. Any thread.
+    // Forgets the run's output and empties the pane, fast whatever its size.
     void Clear();
-    // Puts the whole text on the clipboard as CF_TEXT; nothing when empty.
+    // Puts the whole output on the clipboard as CF_TEXT; nothing when empty.
+    // Says so in a message box when it is too large.
     void CopyAll();
+    // Calls sink with the whole output in order, each line ending in
+    // pszLineEnd. A note on bytes that could not be kept comes first. False
+    // when part of the kept output could not be read back.
+    bool ReadWholeOutput(const char* pszLineEnd, const std::function<void(const std::string&)>& sink);
+    // True when output is waiting to be shown or the pane is rebuilding.
+    bool IsCatchingUp() const { return m_bPacing; }
 
-    // The cap and what a trim keeps (tests lower them).
+    // The bound and what a rebuild keeps (tests lower them).
     void SetMaxChars(long nMaxChars, long nKeepChars)
     {
         m_nMaxChars = nMaxChars;
@@ -69,37 +88,55 @@ protected:
     // Called for each typed character: reports it to the parent, then lets
     // the control echo it.
     void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
-    // Called when a deferred repaint is due.
+    // Called when the pane's pace or a deferred repaint is due.
     void OnTimer(UINT_PTR nIDEvent);
     // Called when the control is being destroyed: so are its helpers.
     void OnDestroy();
-    LRESULT OnAppend(WPARAM wParam, LPARAM lParam);
-    LRESULT OnClear(WPARAM wParam, LPARAM lParam);
-    LRESULT OnTrim(WPARAM wParam, LPARAM lParam);
+    // Called when a replaced control can be destroyed.
     LRESULT OnDispose(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
 private:
-    void InsertAtEnd(const char* pText, size_t nLength);
-    void TrimOldest();
+    void Pace();
+    void CatchUp();
+    bool HasWork() const;
+    void InsertPending(bool bFollow, DWORD dwStart);
+    void SkipAhead();
+    void BeginRebuild(long nFrom);
+    void StepRebuild(DWORD dwStart);
+    void FinishRebuild();
+    void AbortRebuild();
+    bool IsFollowing();
+    int LineHeight();
     void ScrollToNewest();
+    std::string TextRange(long nFrom, long nTo) const;
+    HWND CreateTwin(bool bVisible) const;
+    void TakeOver(HWND hNew);
+    void ClearControl();
     void ScheduleRepaint();
     void Repaint();
-    void Recreate();
     void DisposeRetired();
     void ReleaseHelpers();
-    static LRESULT CALLBACK MailboxProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    void InsertInPieces(const char* pText, size_t nLength);
 
+    CKeptOutput m_kept;
     long m_nMaxChars = kMaxChars;
     long m_nKeepChars = kKeepChars;
+    bool m_bPacing = false;   // the pace timer runs
+    bool m_bSettled = true;   // no released output waits to be shown again
+    DWORD m_dwLastTick = 0;
+    int m_nLineHeight = 0;    // 0 until known
     DWORD m_dwLastRepaint = 0;
     bool m_bRepaintPending = false;
-    bool m_bTrimPosted = false;
     HWND m_hWndRetired = nullptr; // a replaced control waiting to be destroyed
-    // Set on the user-interface thread when the control is bound, before any
-    // worker starts, and cleared there when it goes, after the last run has
-    // ended; other threads only send to it.
-    HWND m_hWndMailbox = nullptr;
+
+    // The rebuild: a hidden control that gets the kept output's newest
+    // released bytes (m_strBuildHead, m_nBuildUnrelease of them), then the
+    // pane's text from m_nBuildFrom on.
+    HWND m_hWndBuild = nullptr;
+    std::string m_strBuildHead;
+    size_t m_nBuildHeadDone = 0;
+    uint64_t m_nBuildUnrelease = 0;
+    long m_nBuildFrom = 0;
+    long m_nBuildCopied = 0;
 };

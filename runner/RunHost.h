@@ -5,7 +5,6 @@
 
 #include "platform/CString.h"
 
-class COutputPane;
 class CStdinWriter;
 
 class CRunHost {
@@ -14,8 +13,6 @@ public:
     virtual HWND GetRunWindow() const = 0;
     // The typed command; unchanged while the run lasts.
     virtual const CString& GetRunCommand() const = 0;
-    // The pane the output goes to.
-    virtual COutputPane& GetRunPane() = 0;
     // The writer through which the host sends typed characters.
     virtual CStdinWriter& GetRunStdin() = 0;
 

@@ -1,6 +1,5 @@
 #include "runner/RunWorker.h"
 
-#include "console/OutputPane.h"
 #include "platform/CWinApp.h"
 #include "platform/UniqueHandle.h"
 #include "runner/CommandLine.h"
@@ -22,26 +21,25 @@ void MakeUninheritable(CHandle& h)
         h.reset(dup);
 }
 
-// Appends the bytes gathered so far, dropping zero bytes so that they do
-// not end the text early.
-void AppendGathered(std::vector<char>& buffer, size_t& nUsed, COutputPane& pane)
+// Hands the bytes gathered so far to the host, zero bytes dropped.
+void HandOver(std::vector<char>& buffer, size_t& nUsed, HWND hWndHost)
 {
     if (nUsed == 0)
         return;
     char* end = std::remove(buffer.data(), buffer.data() + nUsed, '\0');
-    *end = '\0';
-    if (end != buffer.data())
-        pane.AppendText(buffer.data());
+    size_t n = static_cast<size_t>(end - buffer.data());
+    if (n > 0)
+        ::SendMessageA(hWndHost, WM_RUN_OUTPUT, n, reinterpret_cast<LPARAM>(buffer.data()));
     nUsed = 0;
 }
 
 } // namespace
 
-int DrainPipe(HANDLE hRead, std::vector<char>& buffer, COutputPane& pane, DWORD* pnDrained)
+int DrainPipe(HANDLE hRead, std::vector<char>& buffer, HWND hWndHost, DWORD* pnDrained)
 {
-    if (buffer.size() < 2)
-        buffer.resize(kAppendBatchBytes + 1);
-    const size_t capacity = buffer.size() - 1; // room for the terminating zero
+    if (buffer.empty())
+        buffer.resize(kOutputBatchBytes);
+    const size_t capacity = buffer.size();
     size_t nUsed = 0;
     DWORD nDrained = 0;
     int result = 1;
@@ -54,7 +52,7 @@ int DrainPipe(HANDLE hRead, std::vector<char>& buffer, COutputPane& pane, DWORD*
         if (nAvail == 0)
             break;
         if (nUsed == capacity)
-            AppendGathered(buffer, nUsed, pane);
+            HandOver(buffer, nUsed, hWndHost);
         DWORD nWant = static_cast<DWORD>(std::min<size_t>(nAvail, capacity - nUsed));
         DWORD nGot = 0;
         if (!::ReadFile(hRead, buffer.data() + nUsed, nWant, &nGot, nullptr)) {
@@ -64,16 +62,14 @@ int DrainPipe(HANDLE hRead, std::vector<char>& buffer, COutputPane& pane, DWORD*
         nUsed += nGot;
         nDrained += nGot;
     }
-    AppendGathered(buffer, nUsed, pane);
+    HandOver(buffer, nUsed, hWndHost);
     if (pnDrained != nullptr)
         *pnDrained = nDrained;
     return result;
 }
 
-HANDLE RunCommand(HWND hWndHost, const CString& command, COutputPane& pane, CStdinWriter& stdinWriter)
+HANDLE RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWriter)
 {
-    pane.Clear();
-
     SECURITY_ATTRIBUTES sa;
     sa.nLength = sizeof sa;
     sa.lpSecurityDescriptor = nullptr;
@@ -134,15 +130,15 @@ HANDLE RunCommand(HWND hWndHost, const CString& command, COutputPane& pane, CStd
     CHandle thread(pi.hThread);
     ::SendMessageA(hWndHost, WM_RUN_PROCESS, reinterpret_cast<WPARAM>(pi.hProcess), 0);
 
-    std::vector<char> buffer(kAppendBatchBytes + 1);
+    std::vector<char> buffer(kOutputBatchBytes);
     DWORD sleepMs = 0;
     for (;;) {
         DWORD nDrained = 0;
-        if (DrainPipe(outRead.get(), buffer, pane, &nDrained) == 0)
+        if (DrainPipe(outRead.get(), buffer, hWndHost, &nDrained) == 0)
             break;
         stdinWriter.Flush();
         if (::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
-            DrainPipe(outRead.get(), buffer, pane);
+            DrainPipe(outRead.get(), buffer, hWndHost);
             break;
         }
         if (nDrained > 0) {
@@ -162,7 +158,7 @@ UINT RunCommandThread(LPVOID pParam)
 {
     CRunHost* pHost = static_cast<CRunHost*>(pParam);
     HWND hWndHost = pHost->GetRunWindow();
-    HANDLE hProcess = RunCommand(hWndHost, pHost->GetRunCommand(), pHost->GetRunPane(), pHost->GetRunStdin());
+    HANDLE hProcess = RunCommand(hWndHost, pHost->GetRunCommand(), pHost->GetRunStdin());
     ::SendMessageA(hWndHost, WM_RUN_FINISHED, 0, 0);
     if (hProcess != nullptr)
         ::CloseHandle(hProcess);

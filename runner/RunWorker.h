@@ -1,12 +1,15 @@
 // The run worker: one thread per run that starts the typed command as a
-// hidden child with redirected standard handles and pumps its output into the
-// pane until the child has ended.
+// hidden child with redirected standard handles and hands its output to the
+// host window until the child has ended.
 //
 // It talks to its host window only through synchronous messages, so every
 // handler runs on the user-interface thread while the worker waits:
 //   WM_RUN_STDIN    wParam: stdin read end, lParam: stdin write end
 //                   (once both pipes exist, before the child is created)
 //   WM_RUN_PROCESS  wParam: the child's process handle (once it exists)
+//   WM_RUN_OUTPUT   wParam: a byte count, lParam: that many bytes of output
+//                   (never zero bytes); the handler copies them and returns
+//                   at once
 //   WM_RUN_FINISHED exactly once per run, in every outcome, after the worker
 //                   has closed its pipe ends; only the process handle is
 //                   closed after it.
@@ -24,21 +27,20 @@
 #include <vector>
 
 class CRunHost;
-class COutputPane;
 class CStdinWriter;
 class CString;
 
 constexpr UINT WM_RUN_FINISHED = WM_USER + 10;
 constexpr UINT WM_RUN_PROCESS = WM_USER + 11;
 constexpr UINT WM_RUN_STDIN = WM_USER + 12;
+constexpr UINT WM_RUN_OUTPUT = WM_USER + 14;
 
 constexpr DWORD kOutputPipeSize = 10240;
 constexpr DWORD kStdinPipeSize = 1024;
 constexpr DWORD kIdlePollMs = 100;
-// Output waiting in the pipe is gathered up to this many bytes per append:
-// each insertion into the control has a fixed cost, and each holds the
-// user-interface thread (~25 ms for 32 KB under Wine).
-constexpr size_t kAppendBatchBytes = 32 * 1024;
+// Output waiting in the pipe is gathered up to this many bytes per hand-off;
+// the host only copies it, so the cost per message is small either way.
+constexpr size_t kOutputBatchBytes = 256 * 1024;
 
 // The worker's entry: pParam is the CRunHost. Runs the command, sends
 // WM_RUN_FINISHED, then closes the process handle.
@@ -47,9 +49,9 @@ UINT RunCommandThread(LPVOID pParam);
 // Runs one command from start to end; failures are reported in message boxes
 // from here. Returns the child's process handle for the caller to close once
 // the host has handled WM_RUN_FINISHED, or null when no child was created.
-HANDLE RunCommand(HWND hWndHost, const CString& command, COutputPane& pane, CStdinWriter& stdinWriter);
+HANDLE RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWriter);
 
-// Copies everything waiting in the pipe into the pane, zero bytes left out.
+// Hands everything waiting in the pipe to the host, zero bytes left out.
 // Returns 1 when the pipe is empty, 0 when peeking or reading failed;
 // *pnDrained receives the number of bytes taken from the pipe.
-int DrainPipe(HANDLE hRead, std::vector<char>& buffer, COutputPane& pane, DWORD* pnDrained = nullptr);
+int DrainPipe(HANDLE hRead, std::vector<char>& buffer, HWND hWndHost, DWORD* pnDrained = nullptr);

@@ -126,7 +126,10 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
 
         // The end of the run: idle again, end line, animation stopped.
         ::SendMessageA(hDlg, WM_RUN_FINISHED, 0, 0);
-        afterEnd = Pane(hDlg);
+        WaitUntil([&] {
+            afterEnd = Pane(hDlg);
+            return afterEnd.size() > 9;
+        });
         busyAfterEnd = ::SendMessageA(hDlg, WM_PROBE_BUSY, 0, 0) != 0;
         ::PostMessageA(hDlg, WM_COMMAND, IDCANCEL, 0); // Exit while idle closes
         WaitUntil([&] { return !::IsWindow(hDlg); });

@@ -7,6 +7,7 @@
 #include "RunTestDialog.h"
 #include "TestFiles.h"
 #include "TestResource.h"
+#include "UiCall.h"
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,13 @@ void SetText(HWND hPane, const std::string& text)
     ::SendMessageA(hPane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+// Hands text to the pane as the dialog does, and waits until it is shown.
+void Append(CRunTestDlg& dlg, HWND hDlg, const std::string& text)
+{
+    OnUiThread(hDlg, [&] { dlg.m_output.AppendText(text.c_str()); });
+    WaitForPane(hDlg, dlg.m_output);
+}
+
 } // namespace
 
 TEST(OutputPane, AppendsAtTheEndWhateverTheCaretAndSelection)
@@ -86,7 +94,7 @@ TEST(OutputPane, AppendsAtTheEndWhateverTheCaretAndSelection)
         HWND hPane = PaneOf(hDlg);
         SetText(hPane, "first\r\nsecond");
         ::SendMessageA(hPane, EM_SETSEL, 2, 5);
-        dlg.m_output.AppendText(" tail");
+        Append(dlg, hDlg, " tail");
         text = PaneText(hDlg);
         ::SendMessageA(hPane, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
     });
@@ -102,6 +110,7 @@ TEST(OutputPane, ScrollsOnlyWhenTheNewestLineStartsBelowTheView)
     int afterVisibleAppend = -1;
     int afterTwoBelow = -1;
     int afterScrolledUp = -1;
+    int afterBackDown = -1;
     bool lastInView = false;
     RunModalWith(dlg, [&](HWND hDlg) {
         HWND hPane = PaneOf(hDlg);
@@ -110,12 +119,12 @@ TEST(OutputPane, ScrollsOnlyWhenTheNewestLineStartsBelowTheView)
 
         // The last line's start stays in view: nothing scrolls.
         SetText(hPane, Lines(0, visible - 1));
-        dlg.m_output.AppendText(("\r\n" + Lines(visible - 1, 1)).c_str());
+        Append(dlg, hDlg, "\r\n" + Lines(visible - 1, 1));
         afterVisibleAppend = FirstVisibleLine(hPane);
 
         // Two more lines below the view: scrolled by three.
         SetText(hPane, Lines(0, visible));
-        dlg.m_output.AppendText(("\r\n" + Lines(visible, 2)).c_str());
+        Append(dlg, hDlg, "\r\n" + Lines(visible, 2));
         afterTwoBelow = FirstVisibleLine(hPane);
         RECT rc;
         ::GetClientRect(hPane, &rc);
@@ -124,12 +133,15 @@ TEST(OutputPane, ScrollsOnlyWhenTheNewestLineStartsBelowTheView)
         ::SendMessageA(hPane, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&pt), lastStart);
         lastInView = pt.y >= rc.top && pt.y < rc.bottom;
 
-        // The user scrolled back to the top of a long text: the next line
-        // brings the view down to the newest line.
+        // The user scrolled back to the top of a long text: the view stays
+        // while output arrives, and follows it again from the bottom.
         SetText(hPane, Lines(0, 200));
         ::SendMessageA(hPane, WM_VSCROLL, SB_TOP, 0);
-        dlg.m_output.AppendText(("\r\n" + Lines(200, 1)).c_str());
+        Append(dlg, hDlg, "\r\n" + Lines(200, 1));
         afterScrolledUp = FirstVisibleLine(hPane);
+        ::SendMessageA(hPane, WM_VSCROLL, SB_BOTTOM, 0);
+        Append(dlg, hDlg, "\r\n" + Lines(201, 1));
+        afterBackDown = FirstVisibleLine(hPane);
     });
     ASSERT_GT(visible, 3);
     EXPECT_EQ(0, afterVisibleAppend);
@@ -137,7 +149,8 @@ TEST(OutputPane, ScrollsOnlyWhenTheNewestLineStartsBelowTheView)
     // the bottom.
     EXPECT_EQ(2, afterTwoBelow);
     EXPECT_TRUE(lastInView);
-    EXPECT_EQ(201 - visible, afterScrolledUp);
+    EXPECT_EQ(0, afterScrolledUp) << "a view scrolled away stays put";
+    EXPECT_EQ(202 - visible, afterBackDown) << "at the bottom, the view follows the output again";
 }
 
 TEST(OutputPane, ScrolledSidewaysItBringsTheEndOfTheTextIntoView)
@@ -153,7 +166,7 @@ TEST(OutputPane, ScrolledSidewaysItBringsTheEndOfTheTextIntoView)
         POINTL start{};
         ::SendMessageA(hPane, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&start), 0);
         firstStartHidden = start.x < 0;
-        dlg.m_output.AppendText("\r\n" "end");
+        Append(dlg, hDlg, "\r\n" "end");
         LRESULT n = ::SendMessageA(hPane, WM_GETTEXTLENGTH, 0, 0);
         ::SendMessageA(hPane, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&end), n - 1);
         ::GetClientRect(hPane, &rc);
@@ -190,7 +203,7 @@ TEST(OutputPane, CopyAllTakesTheWholeTextAndAnEmptyPaneLeavesTheClipboard)
         SetClipboardText("sentinel");
         ::SendMessageA(hDlg, WM_TEST_COPY, 0, 0);
         afterEmpty = ClipboardText();
-        dlg.m_output.AppendText(("output line\r\n" + std::string(100000, 'x') + "\r\n--End--\r\n").c_str());
+        Append(dlg, hDlg, "output line\r\n" + std::string(100000, 'x') + "\r\n--End--\r\n");
         ::SendMessageA(hDlg, WM_TEST_COPY, 0, 0);
         afterFull = ClipboardText();
         text = PaneText(hDlg);
@@ -200,37 +213,47 @@ TEST(OutputPane, CopyAllTakesTheWholeTextAndAnEmptyPaneLeavesTheClipboard)
     EXPECT_GT(afterFull.size(), 100000u);
 }
 
-TEST(OutputPane, DropsTheOldestWholeLinesPastTheCapAndKeepsTheNewest)
+// Past its bound the pane shows the newest output from a line start, and the
+// whole run stays available to Save and Copy, whether the output comes as a
+// flood (the pane skips ahead, then settles) or slowly (the pane trims).
+TEST(OutputPane, KeepsTheWholeRunPastItsBoundAndShowsTheNewestFromALineStart)
 {
-    CRunTestDlg dlg;
-    const long cap = 100000;
+    const long bound = 100000;
     const long keep = 30000;
-    dlg.m_output.SetMaxChars(cap, keep);
-    std::string all;
-    std::string text;
-    RunModalWith(dlg, [&](HWND hDlg) {
-        char line[64];
-        std::string chunk;
-        for (int i = 0; i < 8000; ++i) {
-            std::snprintf(line, sizeof line, "%07d abcdefghijklmnopqrstuvwxyz\r\n", i);
-            chunk += line;
-            if (chunk.size() > 3000) {
-                dlg.m_output.AppendText(chunk.c_str());
-                all += chunk;
-                chunk.clear();
+    for (bool flood : { true, false }) {
+        CRunTestDlg dlg;
+        dlg.m_output.SetMaxChars(bound, keep);
+        std::string all, whole, text;
+        int panes = 0;
+        RunModalWith(dlg, [&](HWND hDlg) {
+            char line[64];
+            std::string chunk;
+            for (int i = 0; i < 8000; ++i) {
+                std::snprintf(line, sizeof line, "%07d abcdefghijklmnopqrstuvwxyz\r\n", i);
+                chunk += line;
+                if (chunk.size() > 3000 || i == 7999) {
+                    OnUiThread(hDlg, [&] { dlg.m_output.AppendText(chunk.c_str()); });
+                    if (!flood)
+                        WaitForPane(hDlg, dlg.m_output);
+                    all += chunk;
+                    chunk.clear();
+                }
             }
-        }
-        dlg.m_output.AppendText(chunk.c_str());
-        all += chunk;
-        // The trim follows in a message of its own.
-        WaitUntil([&] { return ::SendMessageA(PaneOf(hDlg), WM_GETTEXTLENGTH, 0, 0) <= cap; });
-        text = PaneText(hDlg);
-    });
-    EXPECT_LE(static_cast<long>(text.size()), cap);
-    EXPECT_GE(static_cast<long>(text.size()), keep - 40);
-    ASSERT_LT(text.size(), all.size());
-    EXPECT_TRUE(all.compare(all.size() - text.size(), text.size(), text) == 0) << "the newest output, whole";
-    EXPECT_EQ('\n', all[all.size() - text.size() - 1]) << "cut at the start of a line";
+            WaitForPane(hDlg, dlg.m_output);
+            whole = WholeOutput(hDlg, dlg.m_output);
+            text = PaneText(hDlg);
+            WaitUntil([&] { return RichEditChildren(hDlg) == 1; });
+            panes = RichEditChildren(hDlg);
+        });
+        SCOPED_TRACE(flood ? "flood" : "slow");
+        EXPECT_TRUE(whole == all) << "every byte, in order (" << whole.size() << " of " << all.size() << ")";
+        EXPECT_LE(static_cast<long>(text.size()), bound);
+        EXPECT_GE(static_cast<long>(text.size()), keep - 40);
+        ASSERT_LT(text.size(), all.size());
+        EXPECT_TRUE(all.compare(all.size() - text.size(), text.size(), text) == 0) << "the newest output, whole";
+        EXPECT_EQ('\n', all[all.size() - text.size() - 1]) << "cut at the start of a line";
+        EXPECT_EQ(1, panes) << "no hidden or replaced control is left";
+    }
 }
 
 TEST(OutputPane, ClearingABigPaneLeavesAWorkingEmptyPaneInThePlaceOfTheOld)
@@ -250,10 +273,10 @@ TEST(OutputPane, ClearingABigPaneLeavesAWorkingEmptyPaneInThePlaceOfTheOld)
         std::string big;
         while (big.size() < 1000000)
             big += "0123456789 0123456789 0123456789 0123456789 0123456789 0123456789\r\n";
-        dlg.m_output.AppendText(big.c_str());
+        SetText(hPane, big);
         before = PaneText(hDlg);
 
-        dlg.m_output.Clear();
+        OnUiThread(hDlg, [&] { dlg.m_output.Clear(); });
         after = PaneText(hDlg);
         hPane = PaneOf(hDlg);
         ::GetWindowRect(hPane, &rcAfter);
@@ -263,8 +286,8 @@ TEST(OutputPane, ClearingABigPaneLeavesAWorkingEmptyPaneInThePlaceOfTheOld)
         WaitUntil([&] { return dlg.PaneLengthsAtChar().size() == 1; });
         typed = PaneText(hDlg);
 
-        dlg.m_output.AppendText("small");
-        dlg.m_output.Clear();
+        Append(dlg, hDlg, "small");
+        OnUiThread(hDlg, [&] { dlg.m_output.Clear(); });
         focusKept = PaneText(hDlg).empty();
         // The replaced control is destroyed soon after, in a message of its own.
         WaitUntil([&] { return RichEditChildren(hDlg) == 1; });

@@ -95,7 +95,7 @@ TEST(EndToEnd, CopyPutsTheWholePaneOnTheClipboard)
     DWORD sequence = ::GetClipboardSequenceNumber();
     vorlik.Command(IDM_COPY);
     EXPECT_TRUE(WaitUntil([&] { return ::GetClipboardSequenceNumber() != sequence; }));
-    EXPECT_EQ("copied\r\n" + kEnd, ClipboardText());
+    EXPECT_EQ("copied\r\n\r\n--End--\r\n", ClipboardText()) << "line ends as a saved file has them";
 }
 
 TEST(EndToEnd, SaveWritesThePaneThroughTheSaveDialog)

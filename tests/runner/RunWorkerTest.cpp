@@ -38,7 +38,8 @@ bool Start(HWND hDlg, const std::string& command)
 bool RunToEnd(HWND hDlg, CRunTestDlg& dlg, const std::string& command)
 {
     int before = dlg.m_nFinished;
-    return Start(hDlg, command) && WaitUntil([&] { return dlg.m_nFinished > before; }, kRunTimeoutMs);
+    return Start(hDlg, command) && WaitUntil([&] { return dlg.m_nFinished > before; }, kRunTimeoutMs) &&
+        WaitForPane(hDlg, dlg.m_output);
 }
 
 const std::vector<UINT> kAllThree = { WM_RUN_STDIN, WM_RUN_PROCESS, WM_RUN_FINISHED };
@@ -114,16 +115,17 @@ TEST(RunWorker, OutputArrivesWholeAndInOrderUpToTheLastByte)
     std::string big, lastGasp, both, zeros;
     RunModalWith(dlg, [&](HWND hDlg) {
         if (RunToEnd(hDlg, dlg, Child("pattern 1000000 4096")))
-            big = PaneText(hDlg);
+            big = WholeOutput(hDlg, dlg.m_output);
         if (RunToEnd(hDlg, dlg, Child("lastgasp 300000")))
-            lastGasp = PaneText(hDlg);
+            lastGasp = WholeOutput(hDlg, dlg.m_output);
         if (RunToEnd(hDlg, dlg, Child("both")))
             both = PaneText(hDlg);
         if (RunToEnd(hDlg, dlg, Child("zeros")))
             zeros = PaneText(hDlg);
     });
-    EXPECT_TRUE(big == Pattern(1000000) + kEnd) << "1 MB, byte for byte (size " << big.size() << ")";
-    EXPECT_TRUE(lastGasp == Pattern(300000) + kEnd) << "written just before the child ended";
+    const std::string kEndCrLf = "\r\n--End--\r\n";
+    EXPECT_TRUE(big == Pattern(1000000) + kEndCrLf) << "1 MB, byte for byte (size " << big.size() << ")";
+    EXPECT_TRUE(lastGasp == Pattern(300000) + kEndCrLf) << "written just before the child ended";
     EXPECT_EQ("out err out err out err " + kEnd, both) << "stdout and stderr share the pane";
     EXPECT_EQ("abcdefghi" + kEnd, zeros) << "a zero byte hides nothing after it";
 }

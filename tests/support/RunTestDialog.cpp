@@ -1,6 +1,8 @@
 #include "RunTestDialog.h"
 
+#include "Pump.h"
 #include "TestResource.h"
+#include "UiCall.h"
 #include "WindowText.h"
 #include "res/resource.h"
 #include "runner/RunWorker.h"
@@ -14,6 +16,7 @@ BEGIN_MESSAGE_MAP(CRunTestDlg, CDialog)
     ON_MESSAGE(WM_RUN_FINISHED, OnRunFinished)
     ON_MESSAGE(WM_RUN_PROCESS, OnRunProcess)
     ON_MESSAGE(WM_RUN_STDIN, OnRunStdin)
+    ON_MESSAGE(WM_RUN_OUTPUT, OnRunOutput)
     ON_MESSAGE(WM_CONSOLE_CHAR, OnConsoleChar)
 END_MESSAGE_MAP()
 
@@ -54,6 +57,7 @@ LRESULT CRunTestDlg::OnTestRun(WPARAM, LPARAM lParam)
         m_messages.clear();
     }
     m_bRunning = true;
+    m_output.Clear();
     m_pRunThread = AfxBeginThread(&RunCommandThread, static_cast<CRunHost*>(this));
     ++m_nStarted;
     return m_pRunThread != nullptr;
@@ -100,6 +104,12 @@ LRESULT CRunTestDlg::OnRunStdin(WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
+LRESULT CRunTestDlg::OnRunOutput(WPARAM wParam, LPARAM lParam)
+{
+    m_output.AppendOutput(reinterpret_cast<const char*>(lParam), static_cast<size_t>(wParam));
+    return 0;
+}
+
 LRESULT CRunTestDlg::OnConsoleChar(WPARAM wParam, LPARAM)
 {
     {
@@ -111,6 +121,22 @@ LRESULT CRunTestDlg::OnConsoleChar(WPARAM wParam, LPARAM)
         return 0;
     m_stdin.WriteKey(ch);
     return 0;
+}
+
+bool WaitForPane(HWND hDlg, const COutputPane& pane)
+{
+    return WaitUntil([&] {
+        bool bBusy = true;
+        OnUiThread(hDlg, [&] { bBusy = pane.IsCatchingUp(); });
+        return !bBusy;
+    });
+}
+
+std::string WholeOutput(HWND hDlg, COutputPane& pane)
+{
+    std::string text;
+    OnUiThread(hDlg, [&] { pane.ReadWholeOutput("\r\n", [&](const std::string& piece) { text += piece; }); });
+    return text;
 }
 
 HWND PaneOf(HWND hDlg)

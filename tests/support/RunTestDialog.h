@@ -26,7 +26,6 @@ public:
 
     HWND GetRunWindow() const override { return m_hWnd; }
     const CString& GetRunCommand() const override { return m_strCommand; }
-    COutputPane& GetRunPane() override { return m_output; }
     CStdinWriter& GetRunStdin() override { return m_stdin; }
 
     // Observations; any thread.
@@ -47,6 +46,7 @@ protected:
     LRESULT OnRunFinished(WPARAM wParam, LPARAM lParam);
     LRESULT OnRunProcess(WPARAM wParam, LPARAM lParam);
     LRESULT OnRunStdin(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRunOutput(WPARAM wParam, LPARAM lParam);
     LRESULT OnConsoleChar(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
@@ -63,6 +63,11 @@ private:
     std::vector<long> m_lengthsAtChar;  // guarded by m_mutex
 };
 
+// Waits until the pane has shown everything it was given; any thread.
+bool WaitForPane(HWND hDlg, const COutputPane& pane);
+// The whole output as Save and Copy take it, lines ending in CR LF; any
+// thread.
+std::string WholeOutput(HWND hDlg, COutputPane& pane);
 // The pane's whole text, read with window messages from any thread.
 std::string PaneText(HWND hDlg);
 // Posts each character as WM_CHAR to the pane.

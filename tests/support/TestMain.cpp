@@ -1,5 +1,6 @@
 // main() of every test executable: the framework's application object is
 // made ready as the program's entry point would, then GoogleTest runs.
+#include "UiCall.h"
 #include "platform/Afx.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@ int main(int argc, char** argv)
     theTestApp.InitApplication(::GetModuleHandleA(nullptr));
     ::InitCommonControls();
     AfxInitRichEdit();
+    testsupport::InstallUiCallHook();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,173 @@
+#include "console/KeptOutput.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Pieces in which kept output is read back.
+constexpr size_t kReadPiece = 1024 * 1024;
+
+} // namespace
+
+void CKeptOutput::Reset()
+{
+    m_spool.Reset();
+    m_released.clear();
+    m_pending.clear();
+    m_nReleased = 0;
+    m_nPending = 0;
+}
+
+void CKeptOutput::AddPending(const char* p, size_t n)
+{
+    if (n == 0)
+        return;
+    uint64_t offset = m_spool.Append(p, n);
+    if (!m_pending.empty() && m_pending.back().offset + m_pending.back().length == offset)
+        m_pending.back().length += n;
+    else
+        m_pending.push_back({ offset, n });
+    m_nPending += n;
+}
+
+void CKeptOutput::TakePending(size_t nMax, std::string& out)
+{
+    while (nMax > 0 && !m_pending.empty()) {
+        Range& front = m_pending.front();
+        size_t n = static_cast<size_t>(std::min<uint64_t>(nMax, front.length));
+        m_spool.Read(front.offset, n, out);
+        front.offset += n;
+        front.length -= n;
+        m_nPending -= n;
+        nMax -= n;
+        if (front.length == 0)
+            m_pending.pop_front();
+    }
+}
+
+void CKeptOutput::SkipPending(size_t nKeep)
+{
+    if (m_nPending <= nKeep)
+        return;
+    uint64_t skip = m_nPending - nKeep;
+    // Keep from the first line start in the kept part, unless that would
+    // leave less than half of it.
+    std::string kept;
+    uint64_t at = 0;
+    for (const Range& r : m_pending) {
+        if (at + r.length > skip) {
+            uint64_t from = skip > at ? skip - at : 0;
+            m_spool.Read(r.offset + from, static_cast<size_t>(std::min<uint64_t>(r.length - from, nKeep - kept.size())),
+                         kept);
+        }
+        at += r.length;
+    }
+    const char* lf = static_cast<const char*>(std::memchr(kept.data(), '\n', kept.size()));
+    if (lf != nullptr && static_cast<size_t>(lf - kept.data()) < nKeep / 2)
+        skip += static_cast<uint64_t>(lf - kept.data()) + 1;
+
+    while (skip > 0) {
+        Range& front = m_pending.front();
+        uint64_t n = std::min(skip, front.length);
+        AddReleased({ front.offset, n });
+        front.offset += n;
+        front.length -= n;
+        m_nPending -= n;
+        skip -= n;
+        if (front.length == 0)
+            m_pending.pop_front();
+    }
+}
+
+void CKeptOutput::Release(const char* p, size_t n)
+{
+    if (n > 0)
+        AddReleased({ m_spool.Append(p, n), n });
+}
+
+void CKeptOutput::AddReleased(Range range)
+{
+    if (!m_released.empty() && m_released.back().offset + m_released.back().length == range.offset)
+        m_released.back().length += range.length;
+    else
+        m_released.push_back(range);
+    m_nReleased += range.length;
+}
+
+uint64_t CKeptOutput::ReadReleasedTail(size_t nMax, std::string& out)
+{
+    out.clear();
+    uint64_t want = std::min<uint64_t>(nMax, m_nReleased);
+    // The ranges that hold the newest `want` bytes, oldest first.
+    std::vector<Range> tail;
+    uint64_t left = want;
+    for (auto it = m_released.rbegin(); it != m_released.rend() && left > 0; ++it) {
+        uint64_t n = std::min(left, it->length);
+        tail.push_back({ it->offset + it->length - n, n });
+        left -= n;
+    }
+    std::reverse(tail.begin(), tail.end());
+    for (const Range& r : tail)
+        m_spool.Read(r.offset, static_cast<size_t>(r.length), out);
+    if (want == m_nReleased || out.empty())
+        return want; // from the very start of the run's output
+    const char* lf = static_cast<const char*>(std::memchr(out.data(), '\n', out.size()));
+    if (lf == nullptr)
+        return want; // one long line: cut inside it
+    size_t cut = static_cast<size_t>(lf - out.data()) + 1;
+    out.erase(0, cut);
+    return want - std::min<uint64_t>(want, cut);
+}
+
+void CKeptOutput::Unrelease(uint64_t n)
+{
+    n = std::min(n, m_nReleased);
+    m_nReleased -= n;
+    while (n > 0) {
+        Range& back = m_released.back();
+        uint64_t take = std::min(n, back.length);
+        back.length -= take;
+        n -= take;
+        if (back.length == 0)
+            m_released.pop_back();
+    }
+}
+
+uint64_t CKeptOutput::GetLostCount() const
+{
+    uint64_t lost = 0;
+    for (const Range& r : m_released)
+        lost += m_spool.GetLostCount(r.offset, r.length);
+    for (const Range& r : m_pending)
+        lost += m_spool.GetLostCount(r.offset, r.length);
+    return lost;
+}
+
+template <class Ranges>
+bool CKeptOutput::ReadRanges(const Ranges& ranges, const Sink& sink)
+{
+    bool bRead = true;
+    std::string piece;
+    for (const Range& r : ranges) {
+        for (uint64_t done = 0; done < r.length;) {
+            size_t n = static_cast<size_t>(std::min<uint64_t>(kReadPiece, r.length - done));
+            piece.clear();
+            bRead = m_spool.Read(r.offset + done, n, piece) && bRead;
+            if (!piece.empty())
+                sink(piece.data(), piece.size());
+            done += n;
+        }
+    }
+    return bRead;
+}
+
+bool CKeptOutput::ReadReleased(const Sink& sink)
+{
+    return ReadRanges(m_released, sink);
+}
+
+bool CKeptOutput::ReadPending(const Sink& sink)
+{
+    return ReadRanges(m_pending, sink);
+}

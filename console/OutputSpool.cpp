@@ -1,0 +1,129 @@
+#include "console/OutputSpool.h"
+
+#include <algorithm>
+
+namespace {
+
+// Dropping the oldest bytes moves the rest; doing it only once this much
+// has piled up past the bound keeps that cost a small multiple of the input.
+constexpr size_t kFallbackSlack = 4 * 1024 * 1024;
+
+bool Seek(HANDLE h, uint64_t offset)
+{
+    LONG high = static_cast<LONG>(offset >> 32);
+    DWORD low = ::SetFilePointer(h, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+    return !(low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR);
+}
+
+CHandle CreateTemporaryFile()
+{
+    char dir[MAX_PATH] = "";
+    char name[MAX_PATH] = "";
+    DWORD n = ::GetTempPathA(sizeof dir, dir);
+    if (n == 0 || n >= sizeof dir || ::GetTempFileNameA(dir, "vlk", 0, name) == 0)
+        return CHandle();
+    HANDLE h = ::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        ::DeleteFileA(name);
+        return CHandle();
+    }
+    return CHandle(h);
+}
+
+} // namespace
+
+uint64_t COutputSpool::Append(const char* p, size_t n)
+{
+    uint64_t offset = m_nSize;
+    m_memory.append(p, n);
+    m_nSize += n;
+    if (m_memory.size() > kMemoryBytes && !m_bFileFailed)
+        SpillToFile();
+    if (m_bFileFailed && m_memory.size() > kFallbackBytes + kFallbackSlack) {
+        size_t drop = m_memory.size() - kFallbackBytes;
+        m_memory.erase(0, drop);
+        m_nMemoryStart += drop;
+    }
+    return offset;
+}
+
+void COutputSpool::SpillToFile()
+{
+    if (!m_file)
+        m_file = CreateTemporaryFile();
+    if (m_file && WriteAt(m_nFileBytes, m_memory.data(), m_memory.size())) {
+        m_nFileBytes += m_memory.size();
+        m_nMemoryStart = m_nFileBytes;
+        std::string().swap(m_memory);
+        return;
+    }
+    m_bFileFailed = true; // what the file holds stays readable
+}
+
+bool COutputSpool::WriteAt(uint64_t offset, const char* p, size_t n)
+{
+    if (!Seek(m_file.get(), offset))
+        return false;
+    while (n > 0) {
+        DWORD written = 0;
+        DWORD want = static_cast<DWORD>(std::min<size_t>(n, 1 << 20));
+        if (!::WriteFile(m_file.get(), p, want, &written, nullptr) || written == 0)
+            return false;
+        p += written;
+        n -= written;
+    }
+    return true;
+}
+
+bool COutputSpool::ReadAt(uint64_t offset, char* p, size_t n)
+{
+    if (!Seek(m_file.get(), offset))
+        return false;
+    while (n > 0) {
+        DWORD got = 0;
+        if (!::ReadFile(m_file.get(), p, static_cast<DWORD>(n), &got, nullptr) || got == 0)
+            return false;
+        p += got;
+        n -= got;
+    }
+    return true;
+}
+
+bool COutputSpool::Read(uint64_t offset, size_t n, std::string& out)
+{
+    bool bRead = true;
+    uint64_t end = std::min(offset + n, m_nSize);
+    if (offset < m_nFileBytes) {
+        uint64_t fileEnd = std::min(end, m_nFileBytes);
+        size_t count = static_cast<size_t>(fileEnd - offset);
+        size_t at = out.size();
+        out.resize(at + count);
+        if (!ReadAt(offset, &out[at], count)) {
+            out.resize(at);
+            bRead = false;
+        }
+        offset = fileEnd;
+    }
+    offset = std::max(offset, m_nMemoryStart);
+    if (offset < end)
+        out.append(m_memory, static_cast<size_t>(offset - m_nMemoryStart), static_cast<size_t>(end - offset));
+    return bRead;
+}
+
+uint64_t COutputSpool::GetLostCount(uint64_t offset, uint64_t n) const
+{
+    uint64_t from = std::max(offset, m_nFileBytes);
+    uint64_t to = std::min(offset + n, m_nMemoryStart);
+    return to > from ? to - from : 0;
+}
+
+void COutputSpool::Reset()
+{
+    m_file.reset();
+    m_bFileFailed = false;
+    m_nFileBytes = 0;
+    std::string().swap(m_memory);
+    m_nMemoryStart = 0;
+    m_nSize = 0;
+}
