@@ -8,6 +8,9 @@ namespace {
 // Pieces in which kept output is read back.
 constexpr size_t kReadPiece = 1024 * 1024;
 
+// How far before the asked-for start ReadReleasedTail looks for a line start.
+constexpr size_t kLineSlack = 4096;
+
 } // namespace
 
 void CKeptOutput::Reset()
@@ -17,6 +20,7 @@ void CKeptOutput::Reset()
     m_pending.clear();
     m_nReleased = 0;
     m_nPending = 0;
+    m_nLost = 0;
 }
 
 void CKeptOutput::AddPending(const char* p, size_t n)
@@ -29,6 +33,7 @@ void CKeptOutput::AddPending(const char* p, size_t n)
     else
         m_pending.push_back({ offset, n });
     m_nPending += n;
+    BoundMemory();
 }
 
 void CKeptOutput::TakePending(size_t nMax, std::string& out)
@@ -84,6 +89,45 @@ void CKeptOutput::Release(const char* p, size_t n)
 {
     if (n > 0)
         AddReleased({ m_spool.Append(p, n), n });
+    BoundMemory();
+}
+
+// Without a temporary file everything is in memory: past the bound the
+// oldest output goes, and what stays is copied, in order, into a fresh spool
+// so that the memory of the rest is given back.
+void CKeptOutput::BoundMemory()
+{
+    constexpr uint64_t kSlack = 4 * 1024 * 1024; // copying only this often keeps the cost linear
+    if (!m_spool.HasFailed() || m_spool.GetMemoryBytes() <= kFallbackBytes + kSlack)
+        return;
+    uint64_t excess = m_nReleased + m_nPending > kFallbackBytes ? m_nReleased + m_nPending - kFallbackBytes : 0;
+    while (excess > 0 && !m_released.empty()) {
+        Range& front = m_released.front();
+        uint64_t n = std::min(excess, front.length);
+        front.offset += n;
+        front.length -= n;
+        m_nReleased -= n;
+        m_nLost += n;
+        excess -= n;
+        if (front.length == 0)
+            m_released.erase(m_released.begin());
+    }
+    COutputSpool fresh;
+    fresh.Reset(true); // no second try at a file
+    std::string bytes;
+    auto move = [&](Range& r) {
+        bytes.clear();
+        m_spool.Read(r.offset, static_cast<size_t>(r.length), bytes);
+        r.offset = fresh.Append(bytes.data(), bytes.size());
+        r.length = bytes.size();
+    };
+    m_nReleased = 0;
+    for (Range& r : m_released)
+        m_nReleased += (move(r), r.length);
+    m_nPending = 0;
+    for (Range& r : m_pending)
+        m_nPending += (move(r), r.length);
+    m_spool = std::move(fresh);
 }
 
 void CKeptOutput::AddReleased(Range range)
@@ -98,7 +142,10 @@ void CKeptOutput::AddReleased(Range range)
 uint64_t CKeptOutput::ReadReleasedTail(size_t nMax, std::string& out)
 {
     out.clear();
-    uint64_t want = std::min<uint64_t>(nMax, m_nReleased);
+    // A little more than asked for, so that the text can begin at the start
+    // of the line that holds the nMax-th newest byte.
+    uint64_t want = std::min<uint64_t>(nMax + kLineSlack, m_nReleased);
+    size_t extra = static_cast<size_t>(want > nMax ? want - nMax : 0);
     // The ranges that hold the newest `want` bytes, oldest first.
     std::vector<Range> tail;
     uint64_t left = want;
@@ -110,14 +157,16 @@ uint64_t CKeptOutput::ReadReleasedTail(size_t nMax, std::string& out)
     std::reverse(tail.begin(), tail.end());
     for (const Range& r : tail)
         m_spool.Read(r.offset, static_cast<size_t>(r.length), out);
-    if (want == m_nReleased || out.empty())
+    if (want == m_nReleased || out.size() <= extra)
         return want; // from the very start of the run's output
-    const char* lf = static_cast<const char*>(std::memchr(out.data(), '\n', out.size()));
-    if (lf == nullptr)
-        return want; // one long line: cut inside it
-    size_t cut = static_cast<size_t>(lf - out.data()) + 1;
-    out.erase(0, cut);
-    return want - std::min<uint64_t>(want, cut);
+    size_t cut = out.rfind('\n', extra);
+    if (cut == std::string::npos) {
+        cut = out.find('\n', extra);
+        if (cut == std::string::npos)
+            cut = extra - 1; // one long line: cut inside it
+    }
+    out.erase(0, cut + 1);
+    return want - std::min<uint64_t>(want, cut + 1);
 }
 
 void CKeptOutput::Unrelease(uint64_t n)
@@ -132,16 +181,6 @@ void CKeptOutput::Unrelease(uint64_t n)
         if (back.length == 0)
             m_released.pop_back();
     }
-}
-
-uint64_t CKeptOutput::GetLostCount() const
-{
-    uint64_t lost = 0;
-    for (const Range& r : m_released)
-        lost += m_spool.GetLostCount(r.offset, r.length);
-    for (const Range& r : m_pending)
-        lost += m_spool.GetLostCount(r.offset, r.length);
-    return lost;
 }
 
 template <class Ranges>

@@ -18,6 +18,8 @@
 
 class CKeptOutput {
 public:
+    static constexpr uint64_t kFallbackBytes = 16 * 1024 * 1024;
+
     // Receives the output piece by piece, in order.
     using Sink = std::function<void(const char* p, size_t n)>;
 
@@ -35,14 +37,15 @@ public:
     // Text the pane lets go of: it follows what was released before.
     void Release(const char* p, size_t n);
     uint64_t GetReleasedSize() const { return m_nReleased; }
-    // The newest released bytes, at most nMax of them, from the start of a
-    // line where there is one; returns how many released bytes they are.
+    // The newest released bytes, from the start of the line that holds the
+    // nMax-th newest (or the nearest line start); returns how many released
+    // bytes they are.
     uint64_t ReadReleasedTail(size_t nMax, std::string& out);
     // The newest n released bytes are the pane's again.
     void Unrelease(uint64_t n);
 
-    // Bytes of the released and pending output that could not be kept.
-    uint64_t GetLostCount() const;
+    // Bytes of the oldest output that could not be kept.
+    uint64_t GetLostCount() const { return m_nLost; }
     // Each false when part of it could not be read back.
     bool ReadReleased(const Sink& sink);
     bool ReadPending(const Sink& sink);
@@ -55,10 +58,12 @@ private:
     template <class Ranges>
     bool ReadRanges(const Ranges& ranges, const Sink& sink);
     void AddReleased(Range range);
+    void BoundMemory();
 
     COutputSpool m_spool;
     std::vector<Range> m_released;
     std::deque<Range> m_pending;
     uint64_t m_nReleased = 0;
     uint64_t m_nPending = 0;
+    uint64_t m_nLost = 0;
 };

@@ -44,8 +44,14 @@ size_t PieceLength(const char* p, size_t n)
     return p[kPieceChars - 1] == '\r' ? kPieceChars + 1 : kPieceChars;
 }
 
-void Insert(HWND hWnd, const char* p, size_t n)
+// Inserts at the caret of hWnd, which is at the end, and keeps count of the
+// characters after the last line feed.
+void Insert(HWND hWnd, const char* p, size_t n, long& nTailLine)
 {
+    const char* lf = nullptr;
+    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', n - (q - p)))) != nullptr; ++q)
+        lf = q;
+    nTailLine = lf != nullptr ? static_cast<long>(n - (lf - p) - 1) : nTailLine + static_cast<long>(n);
     std::string piece;
     while (n > 0) {
         size_t len = PieceLength(p, n);
@@ -174,7 +180,8 @@ void COutputPane::CatchUp()
 
     bool bFollow = IsFollowing();
     uint64_t limit = bFollow ? kSkipFollowingChars : static_cast<uint64_t>(m_nMaxChars);
-    if (m_kept.GetPendingSize() > limit) {
+    uint64_t pending = m_kept.GetPendingSize();
+    if (pending > limit || (pending > 0 && m_nTailLine > kLongLineChars)) {
         SkipAhead();
         bFollow = true;
     }
@@ -219,7 +226,7 @@ void COutputPane::InsertPending(bool bFollow, DWORD dwStart)
     do {
         piece.clear();
         m_kept.TakePending(kPieceChars, piece);
-        Insert(m_hWnd, piece.data(), piece.size());
+        Insert(m_hWnd, piece.data(), piece.size(), m_nTailLine);
     } while (m_kept.GetPendingSize() > 0 && TimeLeft(dwStart));
 
     if (bFollow) {
@@ -248,22 +255,16 @@ void COutputPane::SkipAhead()
     m_kept.SkipPending(kSkipKeepChars);
     m_bSettled = false;
     ClearControl();
+    m_nTailLine = 0;
 }
 
 // Starts filling a hidden control: with the newest released output when the
 // pane's own text is short of m_nKeepChars and nFrom is 0; then with the
-// pane's text from nFrom (moved back to a line start) on.
+// pane's text from the start of the line that holds nFrom on.
 void COutputPane::BeginRebuild(long nFrom)
 {
-    if (nFrom > 0) {
-        long line = LineFromChar(nFrom);
-        long start = LineIndex(static_cast<int>(line));
-        long next = LineIndex(static_cast<int>(line) + 1);
-        if (start < nFrom && next > 0 && next < GetTextLength())
-            nFrom = next;
-        else if (start >= nFrom)
-            nFrom = start;
-    }
+    if (nFrom > 0)
+        nFrom = std::max(0, LineIndex(static_cast<int>(LineFromChar(nFrom))));
     m_hWndBuild = CreateTwin(false);
     if (m_hWndBuild == nullptr)
         return;
@@ -280,8 +281,30 @@ void COutputPane::BeginRebuild(long nFrom)
             return;
         }
     }
+    // A line longer than kLongLineChars does not come back; one that goes on
+    // into the pane's first line means nothing can.
+    if (!m_strBuildHead.empty()) {
+        size_t lastLf = m_strBuildHead.rfind('\n');
+        long firstLine = LineIndex(1) > 0 ? LineIndex(1) : GetTextLength();
+        long partial = static_cast<long>(lastLf == std::string::npos ? m_strBuildHead.size()
+                                                                     : m_strBuildHead.size() - lastLf - 1);
+        size_t cut = 0;
+        for (size_t from = 0, lf; (lf = m_strBuildHead.find('\n', from)) != std::string::npos; from = lf + 1) {
+            if (lf - from > static_cast<size_t>(kLongLineChars))
+                cut = lf + 1;
+        }
+        if (partial + firstLine > kLongLineChars)
+            cut = m_strBuildHead.size();
+        m_strBuildHead.erase(0, cut);
+        m_nBuildUnrelease = m_nBuildUnrelease > cut ? m_nBuildUnrelease - cut : 0;
+        if (m_strBuildHead.empty()) {
+            AbortRebuild();
+            return;
+        }
+    }
     m_nBuildFrom = nFrom;
     m_nBuildCopied = nFrom;
+    m_nBuildTailLine = 0;
     SendMessage(EM_SETMODIFY, FALSE);
 }
 
@@ -294,7 +317,7 @@ void COutputPane::StepRebuild(DWORD dwStart)
         if (m_nBuildHeadDone < m_strBuildHead.size()) {
             const char* p = m_strBuildHead.data() + m_nBuildHeadDone;
             size_t len = PieceLength(p, m_strBuildHead.size() - m_nBuildHeadDone);
-            Insert(m_hWndBuild, p, len);
+            Insert(m_hWndBuild, p, len, m_nBuildTailLine);
             m_nBuildHeadDone += len;
             continue;
         }
@@ -311,7 +334,7 @@ void COutputPane::StepRebuild(DWORD dwStart)
         // A line end's carriage return goes with its line feed.
         if (piece.size() > 1 && piece.back() == '\r' && m_nBuildCopied + static_cast<long>(piece.size()) < n)
             piece.pop_back();
-        Insert(m_hWndBuild, piece.data(), piece.size());
+        Insert(m_hWndBuild, piece.data(), piece.size(), m_nBuildTailLine);
         m_nBuildCopied += static_cast<long>(piece.size());
     } while (TimeLeft(dwStart));
 }
@@ -328,6 +351,7 @@ void COutputPane::FinishRebuild()
 
     HWND hNew = m_hWndBuild;
     m_hWndBuild = nullptr;
+    m_nTailLine = m_nBuildTailLine;
     ::SendMessageA(hNew, WM_SETREDRAW, TRUE, 0);
     TakeOver(hNew);
     if (bFollow) {
@@ -497,6 +521,7 @@ void COutputPane::Clear()
     m_kept.Reset();
     m_bSettled = true;
     ClearControl();
+    m_nTailLine = 0;
     ::KillTimer(m_hWnd, kPaceTimer);
     m_bPacing = false;
 }
@@ -544,7 +569,7 @@ bool COutputPane::ReadWholeOutput(const char* pszLineEnd, const std::function<vo
     uint64_t lost = m_kept.GetLostCount();
     if (lost > 0) {
         std::string note = "[" + std::to_string(lost) +
-            " bytes of the output could not be kept: the temporary folder could not be written.]\n";
+            " bytes at the beginning of the output could not be kept: the temporary folder could not be written.]\n";
         pass(note.data(), note.size());
     }
     bool bRead = m_kept.ReadReleased(pass);

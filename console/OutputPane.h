@@ -24,6 +24,9 @@
 //  - a replaced control is hidden, loses its id and is destroyed in a posted
 //    message of its own; a fresh control gets the old one's id, styles,
 //    character format, place, tab position and focus;
+//  - a line longer than kLongLineChars is shown only in part (its newest
+//    part), since the control lays out a whole line again for each
+//    insertion into it;
 //  - the newest line is kept in view only while the view is at the bottom;
 //    a user who scrolled away keeps the view until they come back.
 //
@@ -57,6 +60,11 @@ public:
     // is more than the pane can show soon: it skips ahead.
     static constexpr uint64_t kSkipFollowingChars = 64 * 1024;
     static constexpr size_t kSkipKeepChars = 16 * 1024;
+    // A line longer than this makes each insertion into it slow (the control
+    // lays the whole line out again: ~0.5 s per piece for a 1 MB line), so
+    // the pane shows only the newest part of such a line, starting afresh
+    // (as a skip does) when its last line grows past it.
+    static constexpr long kLongLineChars = 32 * 1024;
     // The clipboard takes at most this much.
     static constexpr uint64_t kMaxCopyChars = 32 * 1024 * 1024;
 
@@ -126,6 +134,7 @@ private:
     bool m_bSettled = true;   // no released output waits to be shown again
     DWORD m_dwLastTick = 0;
     int m_nLineHeight = 0;    // 0 until known
+    long m_nTailLine = 0;     // characters after the pane's last line feed
     DWORD m_dwLastRepaint = 0;
     bool m_bRepaintPending = false;
     HWND m_hWndRetired = nullptr; // a replaced control waiting to be destroyed
@@ -139,4 +148,5 @@ private:
     uint64_t m_nBuildUnrelease = 0;
     long m_nBuildFrom = 0;
     long m_nBuildCopied = 0;
+    long m_nBuildTailLine = 0;
 };

@@ -4,10 +4,6 @@
 
 namespace {
 
-// Dropping the oldest bytes moves the rest; doing it only once this much
-// has piled up past the bound keeps that cost a small multiple of the input.
-constexpr size_t kFallbackSlack = 4 * 1024 * 1024;
-
 bool Seek(HANDLE h, uint64_t offset)
 {
     LONG high = static_cast<LONG>(offset >> 32);
@@ -40,11 +36,6 @@ uint64_t COutputSpool::Append(const char* p, size_t n)
     m_nSize += n;
     if (m_memory.size() > kMemoryBytes && !m_bFileFailed)
         SpillToFile();
-    if (m_bFileFailed && m_memory.size() > kFallbackBytes + kFallbackSlack) {
-        size_t drop = m_memory.size() - kFallbackBytes;
-        m_memory.erase(0, drop);
-        m_nMemoryStart += drop;
-    }
     return offset;
 }
 
@@ -54,7 +45,6 @@ void COutputSpool::SpillToFile()
         m_file = CreateTemporaryFile();
     if (m_file && WriteAt(m_nFileBytes, m_memory.data(), m_memory.size())) {
         m_nFileBytes += m_memory.size();
-        m_nMemoryStart = m_nFileBytes;
         std::string().swap(m_memory);
         return;
     }
@@ -105,25 +95,16 @@ bool COutputSpool::Read(uint64_t offset, size_t n, std::string& out)
         }
         offset = fileEnd;
     }
-    offset = std::max(offset, m_nMemoryStart);
     if (offset < end)
-        out.append(m_memory, static_cast<size_t>(offset - m_nMemoryStart), static_cast<size_t>(end - offset));
+        out.append(m_memory, static_cast<size_t>(offset - m_nFileBytes), static_cast<size_t>(end - offset));
     return bRead;
 }
 
-uint64_t COutputSpool::GetLostCount(uint64_t offset, uint64_t n) const
-{
-    uint64_t from = std::max(offset, m_nFileBytes);
-    uint64_t to = std::min(offset + n, m_nMemoryStart);
-    return to > from ? to - from : 0;
-}
-
-void COutputSpool::Reset()
+void COutputSpool::Reset(bool bFailed)
 {
     m_file.reset();
-    m_bFileFailed = false;
+    m_bFileFailed = bFailed;
     m_nFileBytes = 0;
     std::string().swap(m_memory);
-    m_nMemoryStart = 0;
     m_nSize = 0;
 }

@@ -7,12 +7,10 @@
 // holds at most kMemoryBytes, whatever the run's size.
 //
 // When the file cannot be created or written (no temp folder, a full disk),
-// the spool carries on in memory with the newest kFallbackBytes: older bytes
-// that did not reach the file are dropped, and GetLostCount says how many of
-// a range are gone. Nothing else fails.
+// the spool carries on in memory and says so (HasFailed); its owner then
+// bounds what it keeps (CKeptOutput::Compact). Nothing else fails.
 //
-// Layout: bytes [0, m_nFileBytes) are in the file, [m_nMemoryStart, m_nSize)
-// in m_memory; anything in between was dropped.
+// Layout: bytes [0, m_nFileBytes) are in the file, the rest in m_memory.
 //
 // User-interface thread only.
 #pragma once
@@ -25,22 +23,25 @@
 class COutputSpool {
 public:
     static constexpr size_t kMemoryBytes = 4 * 1024 * 1024;
-    static constexpr size_t kFallbackBytes = 16 * 1024 * 1024;
 
     COutputSpool() = default;
     COutputSpool(const COutputSpool&) = delete;
     COutputSpool& operator=(const COutputSpool&) = delete;
+    COutputSpool(COutputSpool&&) = default;
+    COutputSpool& operator=(COutputSpool&&) = default;
 
     // Appends n bytes; returns the offset of the first.
     uint64_t Append(const char* p, size_t n);
     // Appends to out the bytes of [offset, offset + n) that are still kept;
     // false when the temporary file could not be read back.
     bool Read(uint64_t offset, size_t n, std::string& out);
-    // How many bytes of [offset, offset + n) were dropped.
-    uint64_t GetLostCount(uint64_t offset, uint64_t n) const;
     uint64_t GetSize() const { return m_nSize; }
-    // Forgets everything; the temporary file goes.
-    void Reset();
+    // True once the temporary file could not be created or written.
+    bool HasFailed() const { return m_bFileFailed; }
+    size_t GetMemoryBytes() const { return m_memory.size(); }
+    // Forgets everything; the temporary file goes. A spool reset as failed
+    // keeps everything in memory from then on.
+    void Reset(bool bFailed = false);
 
 private:
     void SpillToFile();
@@ -51,6 +52,5 @@ private:
     bool m_bFileFailed = false;
     uint64_t m_nFileBytes = 0;
     std::string m_memory;
-    uint64_t m_nMemoryStart = 0;
     uint64_t m_nSize = 0;
 };

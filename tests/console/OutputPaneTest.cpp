@@ -2,6 +2,7 @@
 // scroll walk, typed characters, CopyAll, the cap and clearing.
 #include "console/OutputPane.h"
 
+#include "MessageBoxes.h"
 #include "ModalRunner.h"
 #include "Pump.h"
 #include "RunTestDialog.h"
@@ -195,22 +196,31 @@ TEST(OutputPane, ForwardsEachTypedCharacterBeforeItIsEchoed)
     EXPECT_EQ("ab", text.substr(0, 2)) << "Enter made a new line, backspace took it back";
 }
 
-TEST(OutputPane, CopyAllTakesTheWholeTextAndAnEmptyPaneLeavesTheClipboard)
+TEST(OutputPane, CopyAllTakesTheWholeOutputAndSaysWhenItIsTooLarge)
 {
     CRunTestDlg dlg;
-    std::string afterEmpty, afterFull, text;
+    MessageBoxWatcher boxes;
+    std::string afterEmpty, afterFull, afterHuge;
     RunModalWith(dlg, [&](HWND hDlg) {
         SetClipboardText("sentinel");
         ::SendMessageA(hDlg, WM_TEST_COPY, 0, 0);
         afterEmpty = ClipboardText();
-        Append(dlg, hDlg, "output line\r\n" + std::string(100000, 'x') + "\r\n--End--\r\n");
+        // A line longer than the pane shows whole: the rest is kept.
+        Append(dlg, hDlg, "output line\r\n" + std::string(100000, 'x') + "\r\n--End--\n");
         ::SendMessageA(hDlg, WM_TEST_COPY, 0, 0);
         afterFull = ClipboardText();
-        text = PaneText(hDlg);
+        std::string huge(COutputPane::kMaxCopyChars / 8, 'y');
+        for (int i = 0; i < 9; ++i)
+            Append(dlg, hDlg, huge);
+        ::PostMessageA(hDlg, WM_TEST_COPY, 0, 0);
+        WaitUntil([&] { return boxes.Count() == 1; });
+        afterHuge = ClipboardText();
     });
     EXPECT_EQ("sentinel", afterEmpty);
-    EXPECT_EQ(text, afterFull);
-    EXPECT_GT(afterFull.size(), 100000u);
+    EXPECT_TRUE("output line\r\n" + std::string(100000, 'x') + "\r\n--End--\r\n" == afterFull);
+    ASSERT_EQ(1u, boxes.Count());
+    EXPECT_EQ("The output is too large for the clipboard. Use File > Save to keep all of it.", boxes.Seen()[0].text);
+    EXPECT_TRUE(afterHuge == afterFull) << "the clipboard is left as it was";
 }
 
 // Past its bound the pane shows the newest output from a line start, and the

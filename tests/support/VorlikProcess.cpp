@@ -1,6 +1,7 @@
 #include "VorlikProcess.h"
 
 #include "Pump.h"
+#include "TestFiles.h"
 #include "WindowText.h"
 #include "res/resource.h"
 
@@ -37,6 +38,41 @@ void VorlikProcess::Type(const std::string& text) const
 std::string VorlikProcess::PaneText() const
 {
     return WindowText(Item(IDC_OUTPUT));
+}
+
+std::string VorlikProcess::CopyOutput() const
+{
+    // Opening the clipboard to look while Vorlik copies would make its copy
+    // fail (quietly, as designed): wait for the clipboard to change first.
+    DWORD sequence = ::GetClipboardSequenceNumber();
+    Command(IDM_COPY);
+    if (!WaitUntil([&] { return ::GetClipboardSequenceNumber() != sequence; }))
+        return "";
+    return ClipboardText();
+}
+
+std::string VorlikProcess::SaveOutput(const std::string& path) const
+{
+    ::DeleteFileA(path.c_str());
+    Command(IDM_SAVE);
+    HWND hSave = WaitForTopWindow(Pid(), "#32770", "Save As", kTimeoutMs);
+    if (hSave == nullptr)
+        return "<no Save As dialog>";
+    // The file name box: a combo box (cmb13) in newer dialogs, an edit (edt1).
+    HWND hName = ::GetDlgItem(hSave, 0x47C);
+    if (hName != nullptr && ::FindWindowExA(hName, nullptr, "Edit", nullptr) != nullptr)
+        hName = ::FindWindowExA(hName, nullptr, "Edit", nullptr);
+    if (hName == nullptr)
+        hName = ::GetDlgItem(hSave, 0x480);
+    ::SendMessageA(hName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    ::PostMessageA(hSave, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hSave, IDOK)));
+    // Saved once the dialog is gone and Vorlik answers again.
+    DWORD_PTR r = 0;
+    WaitUntil([&] { return !::IsWindow(hSave); });
+    ::SendMessageTimeoutA(m_hDlg, WM_NULL, 0, 0, SMTO_NORMAL, 120000, &r);
+    std::string text = ReadFileText(path);
+    ::DeleteFileA(path.c_str());
+    return text;
 }
 
 bool VorlikProcess::WaitForEnds(int count) const

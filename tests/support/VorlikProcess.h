@@ -27,6 +27,10 @@ public:
     void Command(UINT id) const;
     void Type(const std::string& text) const;
     std::string PaneText() const;
+    // File > Copy, then what it put on the clipboard ("" when nothing came).
+    std::string CopyOutput() const;
+    // File > Save through the real Save As dialog, then the file's text.
+    std::string SaveOutput(const std::string& path) const;
     // Waits until the pane holds the end line this many times.
     bool WaitForEnds(int count) const;
     // Waits for a message box of Vorlik's, reads it and presses OK.
