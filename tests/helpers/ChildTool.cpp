@@ -16,6 +16,7 @@
 //   lines <count>                 writes count short lines, one write each
 //   timed <bytes> <chunk> <log>   as pattern, and logs the tick at each MB
 //   line <bytes>                  writes one line of that many 'x', no line end
+//   repeat <count>                writes the first 64 KB of the pattern count times
 //   bytes                         writes every byte value 0..255 once
 //   ends                          writes lines ended by CR only, then by LF only
 //   grandchild                    starts "ChildTool wait" sharing its output, ends
@@ -132,6 +133,10 @@ int main(int argc, char** argv)
             std::fputs(log.c_str(), f);
             std::fclose(f);
         }
+    } else if (mode == "repeat" && argc > 2) {
+        std::string block = Pattern(65536);
+        for (unsigned long n = std::strtoul(argv[2], nullptr, 10); n > 0; --n)
+            Write(Out(), block.data(), block.size());
     } else if (mode == "line" && argc > 2) {
         std::string s(std::strtoul(argv[2], nullptr, 10), 'x');
         for (size_t i = 0; i < s.size(); i += 65536)

@@ -51,13 +51,13 @@ std::string VorlikProcess::CopyOutput() const
     return ClipboardText();
 }
 
-std::string VorlikProcess::SaveOutput(const std::string& path) const
+bool VorlikProcess::SaveAs(const std::string& path) const
 {
     ::DeleteFileA(path.c_str());
     Command(IDM_SAVE);
     HWND hSave = WaitForTopWindow(Pid(), "#32770", "Save As", kTimeoutMs);
     if (hSave == nullptr)
-        return "<no Save As dialog>";
+        return false;
     // The file name box: a combo box (cmb13) in newer dialogs, an edit (edt1).
     HWND hName = ::GetDlgItem(hSave, 0x47C);
     if (hName != nullptr && ::FindWindowExA(hName, nullptr, "Edit", nullptr) != nullptr)
@@ -68,8 +68,14 @@ std::string VorlikProcess::SaveOutput(const std::string& path) const
     ::PostMessageA(hSave, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hSave, IDOK)));
     // Saved once the dialog is gone and Vorlik answers again.
     DWORD_PTR r = 0;
-    WaitUntil([&] { return !::IsWindow(hSave); });
-    ::SendMessageTimeoutA(m_hDlg, WM_NULL, 0, 0, SMTO_NORMAL, 120000, &r);
+    return WaitUntil([&] { return !::IsWindow(hSave); }) &&
+        ::SendMessageTimeoutA(m_hDlg, WM_NULL, 0, 0, SMTO_NORMAL, 600000, &r) != 0;
+}
+
+std::string VorlikProcess::SaveOutput(const std::string& path) const
+{
+    if (!SaveAs(path))
+        return "<not saved>";
     std::string text = ReadFileText(path);
     ::DeleteFileA(path.c_str());
     return text;

@@ -29,7 +29,10 @@ public:
     std::string PaneText() const;
     // File > Copy, then what it put on the clipboard ("" when nothing came).
     std::string CopyOutput() const;
-    // File > Save through the real Save As dialog, then the file's text.
+    // File > Save through the real Save As dialog; returns once Vorlik
+    // answers again after the dialog has closed.
+    bool SaveAs(const std::string& path) const;
+    // SaveAs, then the file's text (the file is deleted).
     std::string SaveOutput(const std::string& path) const;
     // Waits until the pane holds the end line this many times.
     bool WaitForEnds(int count) const;
