@@ -52,10 +52,6 @@ BOOL CConsoleDlg::OnInitDialog()
     m_output.SubclassDlgItem(IDC_OUTPUT, this);
     m_busy.SubclassDlgItem(IDC_BUSY, this);
     m_busy.Load(IDB_BUSY, 32, 100, kBusyMask);
-    m_pRunThread = nullptr;
-    m_hProcess = nullptr;
-    m_hStdinRead = nullptr;
-    m_hStdinWrite = nullptr;
     return TRUE;
 }
 
@@ -69,18 +65,18 @@ void CConsoleDlg::OnRun()
 
 bool CConsoleDlg::StartRun()
 {
-    if (m_pRunThread != nullptr) {
+    if (m_run.IsActive()) {
         AfxMessageBox("You can't begin a new proccess will old one is running.");
         return false;
     }
     m_busy.Start();
     UpdateData(TRUE);
     m_output.Clear(); // the pane and the previous run's kept output
-    m_pRunThread = AfxBeginThread(&RunCommandThread, static_cast<CRunHost*>(this), THREAD_PRIORITY_NORMAL, 0, 0,
-                                  nullptr);
-    if (m_pRunThread == nullptr)
+    if (!m_run.Start(m_hWnd, m_strCommand)) {
         m_busy.Stop(); // no run: no animation either
-    return m_pRunThread != nullptr;
+        return false;
+    }
+    return true;
 }
 
 void CConsoleDlg::OnStop()
@@ -90,10 +86,10 @@ void CConsoleDlg::OnStop()
 
 void CConsoleDlg::StopRun()
 {
-    if (m_pRunThread == nullptr || m_hProcess == nullptr)
+    if (!m_run.IsActive() || !m_run.HasProcess())
         return;
     if (IsWindowsNT()) {
-        if (!::TerminateProcess(m_hProcess, 0))
+        if (!m_run.Terminate())
             AfxMessageBox("Sorry, I can't kill this process.  Maybe you can do it by yourself.");
     } else {
         AfxMessageBox("Sorry, I can't kill this process in Windows 9x.  Maybe you can do it by yourself.");
@@ -102,25 +98,21 @@ void CConsoleDlg::StopRun()
 
 LRESULT CConsoleDlg::OnRunFinished(WPARAM, LPARAM)
 {
-    m_pRunThread = nullptr;
-    m_hProcess = nullptr;
-    m_hStdinRead = nullptr;
-    m_hStdinWrite = nullptr;
+    m_run.OnFinished();
     m_output.AppendText("\n--End--\n");
     m_busy.Stop();
     return 0;
 }
 
-LRESULT CConsoleDlg::OnRunProcess(WPARAM wParam, LPARAM)
+LRESULT CConsoleDlg::OnRunProcess(WPARAM wParam, LPARAM lParam)
 {
-    m_hProcess = reinterpret_cast<HANDLE>(wParam);
+    m_run.OnProcess(reinterpret_cast<HANDLE>(wParam), reinterpret_cast<HANDLE>(lParam));
     return 0;
 }
 
-LRESULT CConsoleDlg::OnRunStdin(WPARAM wParam, LPARAM lParam)
+LRESULT CConsoleDlg::OnRunStdin(WPARAM, LPARAM)
 {
-    m_hStdinRead = reinterpret_cast<HANDLE>(wParam);
-    m_hStdinWrite = reinterpret_cast<HANDLE>(lParam);
+    m_run.OnStdin();
     return 0;
 }
 
@@ -133,9 +125,9 @@ LRESULT CConsoleDlg::OnRunOutput(WPARAM wParam, LPARAM lParam)
 LRESULT CConsoleDlg::OnConsoleChar(WPARAM wParam, LPARAM)
 {
     char ch = static_cast<char>(wParam & 0xFF);
-    if (m_hStdinWrite == nullptr)
+    if (!m_run.HasStdin())
         return 0;
-    m_stdin.WriteKey(ch);
+    m_run.GetStdin().WriteKey(ch);
     return 0;
 }
 
@@ -146,7 +138,7 @@ LRESULT CConsoleDlg::OnCountHandles(WPARAM, LPARAM)
 
 void CConsoleDlg::OnCancel()
 {
-    if (m_pRunThread != nullptr) {
+    if (m_run.IsActive()) {
         AfxMessageBox("You can't exit will your process is running.");
         return;
     }
@@ -223,6 +215,9 @@ HCURSOR CConsoleDlg::OnQueryDragIcon()
 
 void CConsoleDlg::OnDestroy()
 {
+    // Going by any route with a run on: its tree ends, and its worker is
+    // waited for while everything it uses is still there.
+    m_run.End();
     CSizingDialog::OnDestroy();
     SaveHistory();
 }

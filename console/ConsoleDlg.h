@@ -2,13 +2,15 @@
 // Stop, the output pane and the busy animation; it owns the run state and
 // allows one run at a time.
 //
-// Run state (four fields, all null while idle): the worker thread, set by
-// StartRun; the stdin pipe ends, set by WM_RUN_STDIN; the process handle, set
-// by WM_RUN_PROCESS; all cleared by WM_RUN_FINISHED. The worker sends those
-// messages synchronously, so the state is read and written on the
-// user-interface thread only and needs no lock. The dialog borrows the
-// handles and never closes them; typed characters reach the child through
-// m_stdin, which never blocks and never writes to a closed pipe.
+// Run state: m_run, the run session, which owns the worker, the child's
+// handles and its job, and the stdin writer. It is active from StartRun
+// until WM_RUN_FINISHED; WM_RUN_STDIN makes its stdin known and
+// WM_RUN_PROCESS its child. The worker sends those messages synchronously,
+// so the state is read and written on the user-interface thread only and
+// needs no lock. Typed characters reach the child through the session's
+// writer, which never blocks and never writes to a closed pipe. When the
+// window goes while a run is on, the session ends the run's process tree
+// and waits for the worker first.
 //
 // Commands that must not run during a run (Run, Exit) are refused with a
 // message box; no control is ever disabled.
@@ -16,18 +18,12 @@
 
 #include "console/OutputPane.h"
 #include "console/SizingDialog.h"
-#include "runner/RunHost.h"
-#include "runner/StdinWriter.h"
+#include "runner/RunSession.h"
 #include "widgets/BusyAnimation.h"
 
-class CConsoleDlg : public CSizingDialog, public CRunHost {
+class CConsoleDlg : public CSizingDialog {
 public:
     explicit CConsoleDlg(CWnd* pParent = nullptr);
-
-    // CRunHost, for the run worker.
-    HWND GetRunWindow() const override { return m_hWnd; }
-    const CString& GetRunCommand() const override { return m_strCommand; }
-    CStdinWriter& GetRunStdin() override { return m_stdin; }
 
     // True when a run was started.
     bool StartRun();
@@ -80,12 +76,8 @@ protected:
 
 protected:
     COutputPane m_output;
-    HANDLE m_hStdinRead = nullptr;  // user-interface thread only
-    HANDLE m_hStdinWrite = nullptr; // user-interface thread only
-    CString m_strCommand;           // written by StartRun; read by the worker during the run
+    CString m_strCommand; // user-interface thread only (the session has its own copy)
     HICON m_hIcon;
     CBusyAnimation m_busy;
-    CWinThread* m_pRunThread = nullptr; // user-interface thread only
-    HANDLE m_hProcess = nullptr;        // user-interface thread only
-    CStdinWriter m_stdin;               // UI thread writes, the worker opens, flushes, closes
+    CRunSession m_run; // after the pane: it goes first, ending a run that uses it
 };

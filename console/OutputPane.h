@@ -54,7 +54,7 @@ public:
     static constexpr long kMaxChars = 1024 * 1024;
     static constexpr long kKeepChars = 512 * 1024;
     static constexpr UINT kTickMs = 40;
-    static constexpr DWORD kBudgetMs = 20;
+    static constexpr DWORD kBudgetMs = 15;
     static constexpr UINT kRepaintMs = 40;
     // A pending output larger than this (while the view follows the output)
     // is more than the pane can show soon: it skips ahead.

@@ -34,7 +34,9 @@ uint64_t COutputSpool::Append(const char* p, size_t n)
     uint64_t offset = m_nSize;
     m_memory.append(p, n);
     m_nSize += n;
-    if (m_memory.size() > kMemoryBytes && !m_bFileFailed)
+    // Once there is a file, what is in memory goes there a step at a time:
+    // small writes hold the window less than a big one now and then.
+    if ((m_file || m_memory.size() > kMemoryBytes) && !m_bFileFailed)
         SpillToFile();
     return offset;
 }
@@ -43,9 +45,11 @@ void COutputSpool::SpillToFile()
 {
     if (!m_file)
         m_file = CreateTemporaryFile();
-    if (m_file && WriteAt(m_nFileBytes, m_memory.data(), m_memory.size())) {
-        m_nFileBytes += m_memory.size();
-        std::string().swap(m_memory);
+    constexpr size_t kSpillStep = 1024 * 1024;
+    size_t n = std::min(m_memory.size(), kSpillStep);
+    if (m_file && WriteAt(m_nFileBytes, m_memory.data(), n)) {
+        m_nFileBytes += n;
+        m_memory.erase(0, n);
         return;
     }
     m_bFileFailed = true; // what the file holds stays readable

@@ -1,8 +1,8 @@
 // COutputSpool: an append-only store for the bytes of one run that the pane
 // does not hold, addressed by their offset since the run began.
 //
-// The first kMemoryBytes stay in memory. Past that everything goes to a
-// temporary file opened with FILE_FLAG_DELETE_ON_CLOSE, so the system removes
+// The first kMemoryBytes stay in memory. Past that everything goes, as it
+// comes, to a temporary file opened with FILE_FLAG_DELETE_ON_CLOSE, so the system removes
 // it when the spool is reset, destroyed, or the program dies; memory then
 // holds at most kMemoryBytes, whatever the run's size.
 //

@@ -100,6 +100,11 @@ void CDialog::EndDialog(int nResult)
         ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
 }
 
+void CDialog::PostNcDestroy()
+{
+    ::PostThreadMessageA(::GetCurrentThreadId(), WM_NULL, 0, 0);
+}
+
 BOOL CDialog::PreTranslateMessage(MSG* pMsg)
 {
     // Keyboard navigation: Tab, Enter to the default button, Escape.

@@ -38,6 +38,9 @@ public:
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // Called when the window is gone: wakes a modal loop waiting for a
+    // message, so that it sees the window go however it went.
+    void PostNcDestroy() override;
 
 protected:
     virtual void DoDataExchange(CDataExchange* pDX);

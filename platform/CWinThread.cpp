@@ -52,7 +52,8 @@ unsigned __stdcall CWinThread::ThreadEntry(void* pThis) noexcept
         afx::ReportCurrentException();
         nResult = static_cast<UINT>(-1);
     }
-    delete pThread;
+    if (pThread->m_bAutoDelete)
+        delete pThread;
     return nResult;
 }
 

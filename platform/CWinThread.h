@@ -2,11 +2,13 @@
 // themselves.
 //
 // AfxBeginThread starts procedure(parameter) on a new thread and returns its
-// thread object, or null when no thread could be made. The object deletes
-// itself (closing its handle) when the procedure returns, so a caller may test
-// the pointer against null but must not use it once the thread can have ended.
-// An exception escaping the procedure is reported in a message box and ends
-// only that thread.
+// thread object, or null when no thread could be made. By default the object
+// deletes itself (closing its handle) when the procedure returns, so a caller
+// may test the pointer against null but must not use it once the thread can
+// have ended. A caller that wants to wait for the thread starts it suspended,
+// clears m_bAutoDelete, resumes it, and deletes the object itself once the
+// thread has ended. An exception escaping the procedure is reported in a
+// message box and ends only that thread.
 #pragma once
 
 #include "platform/UniqueHandle.h"
@@ -21,6 +23,7 @@ public:
 
     HANDLE m_hThread = nullptr; // set before the thread runs, then read-only (any thread)
     DWORD m_nThreadID = 0;      // set before the thread runs, then read-only (any thread)
+    BOOL m_bAutoDelete = TRUE;  // set before the thread runs, then read-only (any thread)
 
     DWORD ResumeThread();
 

@@ -1,9 +1,10 @@
 #include "runner/RunWorker.h"
 
+#include "platform/CException.h"
 #include "platform/CWinApp.h"
 #include "platform/UniqueHandle.h"
 #include "runner/CommandLine.h"
-#include "runner/RunHost.h"
+#include "runner/RunSession.h"
 #include "runner/StdinWriter.h"
 
 #include <algorithm>
@@ -32,6 +33,49 @@ void HandOver(std::vector<char>& buffer, size_t& nUsed, HWND hWndHost)
         ::SendMessageA(hWndHost, WM_RUN_OUTPUT, n, reinterpret_cast<LPARAM>(buffer.data()));
     nUsed = 0;
 }
+
+// Puts the suspended child into a job object of its own; null where the
+// system has no jobs or refuses (a job that forbids nesting, say). The job
+// functions are looked up, so that the program still loads where they do
+// not exist.
+CHandle PutInOwnJob(HANDLE hProcess)
+{
+    using CreateJob = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCSTR);
+    using AssignJob = BOOL(WINAPI*)(HANDLE, HANDLE);
+    HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
+    auto pfnCreate = reinterpret_cast<CreateJob>(reinterpret_cast<void*>(::GetProcAddress(hKernel, "CreateJobObjectA")));
+    auto pfnAssign = reinterpret_cast<AssignJob>(reinterpret_cast<void*>(::GetProcAddress(hKernel, "AssignProcessToJobObject")));
+    if (pfnCreate == nullptr || pfnAssign == nullptr)
+        return CHandle();
+    CHandle job(pfnCreate(nullptr, nullptr));
+    if (job && !pfnAssign(job.get(), hProcess))
+        job.reset();
+    return job;
+}
+
+// Closes the stdin writer when it goes out of scope.
+class CStdinWriterCloser {
+public:
+    explicit CStdinWriterCloser(CStdinWriter& writer) : m_writer(writer) {}
+    ~CStdinWriterCloser() { m_writer.Close(); }
+    CStdinWriterCloser(const CStdinWriterCloser&) = delete;
+    CStdinWriterCloser& operator=(const CStdinWriterCloser&) = delete;
+
+private:
+    CStdinWriter& m_writer;
+};
+
+// Sends WM_RUN_FINISHED when it goes out of scope.
+class CRunFinishedGuard {
+public:
+    explicit CRunFinishedGuard(HWND hWndHost) : m_hWndHost(hWndHost) {}
+    ~CRunFinishedGuard() { ::SendMessageA(m_hWndHost, WM_RUN_FINISHED, 0, 0); }
+    CRunFinishedGuard(const CRunFinishedGuard&) = delete;
+    CRunFinishedGuard& operator=(const CRunFinishedGuard&) = delete;
+
+private:
+    HWND m_hWndHost;
+};
 
 } // namespace
 
@@ -68,7 +112,7 @@ int DrainPipe(HANDLE hRead, std::vector<char>& buffer, HWND hWndHost, DWORD* pnD
     return result;
 }
 
-HANDLE RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWriter)
+void RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWriter, HANDLE hEnd)
 {
     SECURITY_ATTRIBUTES sa;
     sa.nLength = sizeof sa;
@@ -78,18 +122,21 @@ HANDLE RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWrit
     CHandle outRead, outWrite, inRead, inWrite;
     if (!::CreatePipe(outRead.put(), outWrite.put(), &sa, kOutputPipeSize)) {
         AfxMessageBox("Couldn't create Pipe\n");
-        return nullptr;
+        return;
     }
     if (!::CreatePipe(inRead.put(), inWrite.put(), &sa, kStdinPipeSize)) {
         outRead.reset();
         outWrite.reset();
         AfxMessageBox("Couldn't create Pipe\n");
-        return nullptr;
+        return;
     }
     MakeUninheritable(outRead);
     MakeUninheritable(inWrite);
+    // Declared after the pipes, so that on every way out nobody writes to
+    // the stdin pipe any more before it is closed.
+    CStdinWriterCloser closer(stdinWriter);
     auto closePipes = [&] {
-        stdinWriter.Close(); // from here on nobody writes to the stdin pipe
+        stdinWriter.Close();
         outRead.reset();
         outWrite.reset();
         inRead.reset();
@@ -105,7 +152,7 @@ HANDLE RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWrit
     if (!ResolveCommandLine(commandLine, directory)) {
         closePipes();
         AfxMessageBox("The command line is too long. A command line can have at most 1023 characters.");
-        return nullptr;
+        return;
     }
     char cmdLine[kCommandBufferSize];
     lstrcpynA(cmdLine, commandLine, kCommandBufferSize);
@@ -119,25 +166,40 @@ HANDLE RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWrit
     si.hStdOutput = outWrite.get();
     si.hStdError = outWrite.get();
 
+    // On the NT family the child goes into a job of its own before it runs,
+    // so that Stop can end everything it starts.
+    const bool bNT = IsWindowsNT();
     PROCESS_INFORMATION pi;
     std::memset(&pi, 0, sizeof pi);
-    if (!::CreateProcessA(nullptr, cmdLine, nullptr, nullptr, TRUE, 0, nullptr,
+    if (!::CreateProcessA(nullptr, cmdLine, nullptr, nullptr, TRUE, bNT ? CREATE_SUSPENDED : 0, nullptr,
                           directory.IsEmpty() ? nullptr : static_cast<LPCTSTR>(directory), &si, &pi)) {
         closePipes();
         AfxMessageBox("Couldn't Create Process\r\n");
-        return nullptr;
+        return;
     }
+    CHandle process(pi.hProcess);
     CHandle thread(pi.hThread);
-    ::SendMessageA(hWndHost, WM_RUN_PROCESS, reinterpret_cast<WPARAM>(pi.hProcess), 0);
+    CHandle job = bNT ? PutInOwnJob(process.get()) : CHandle();
+    if (bNT)
+        ::ResumeThread(thread.get());
+    ::SendMessageA(hWndHost, WM_RUN_PROCESS, reinterpret_cast<WPARAM>(process.get()),
+                   reinterpret_cast<LPARAM>(job.get()));
 
     std::vector<char> buffer(kOutputBatchBytes);
     DWORD sleepMs = 0;
+    bool bEnding = false;
     for (;;) {
+        // The host is going: the run ends with its tree.
+        if (!bEnding && hEnd != nullptr && ::WaitForSingleObject(hEnd, 0) == WAIT_OBJECT_0) {
+            bEnding = true;
+            if (!job || !::TerminateJobObject(job.get(), 0))
+                ::TerminateProcess(process.get(), 0);
+        }
         DWORD nDrained = 0;
         if (DrainPipe(outRead.get(), buffer, hWndHost, &nDrained) == 0)
             break;
         stdinWriter.Flush();
-        if (::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
+        if (::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) {
             DrainPipe(outRead.get(), buffer, hWndHost);
             break;
         }
@@ -146,21 +208,33 @@ HANDLE RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWrit
             continue;
         }
         sleepMs = sleepMs == 0 ? 1 : std::min(sleepMs * 2, kIdlePollMs);
-        ::Sleep(sleepMs);
+        if (hEnd != nullptr && !bEnding)
+            ::WaitForSingleObject(hEnd, sleepMs); // wakes at once when the host goes
+        else
+            ::Sleep(sleepMs);
     }
 
     thread.reset();
     closePipes();
-    return pi.hProcess;
+}
+
+UINT RunGuarded(LPVOID pParam, void (*body)(CRunSession& session))
+{
+    CRunSession* pSession = static_cast<CRunSession*>(pParam);
+    // WM_RUN_FINISHED goes once, however the worker leaves.
+    CRunFinishedGuard finished(pSession->GetHost());
+    try {
+        body(*pSession);
+    } catch (...) {
+        // Every handle of the run is closed by now.
+        afx::ReportCurrentException();
+    }
+    return 0;
 }
 
 UINT RunCommandThread(LPVOID pParam)
 {
-    CRunHost* pHost = static_cast<CRunHost*>(pParam);
-    HWND hWndHost = pHost->GetRunWindow();
-    HANDLE hProcess = RunCommand(hWndHost, pHost->GetRunCommand(), pHost->GetRunStdin());
-    ::SendMessageA(hWndHost, WM_RUN_FINISHED, 0, 0);
-    if (hProcess != nullptr)
-        ::CloseHandle(hProcess);
-    return 0;
+    return RunGuarded(pParam, [](CRunSession& session) {
+        RunCommand(session.GetHost(), session.GetCommand(), session.GetStdin(), session.GetEndEvent());
+    });
 }

@@ -13,8 +13,10 @@
 //   WM_RUN_FINISHED exactly once per run, in every outcome, after the worker
 //                   has closed its pipe ends; only the process handle is
 //                   closed after it.
-// The host borrows the stdin write end and the process handle; the worker
-// creates and closes every handle.
+//   WM_RUN_PROCESS  lParam: the child's job, or null without one
+// The host (its CRunSession) takes its own copies of the process and job
+// handles; the worker creates and closes every handle of its own, on every
+// way out.
 //
 // The pump polls: it asks the pipe how much is waiting and reads exactly
 // that, so no read ever blocks and the child's end is always noticed. While
@@ -26,7 +28,6 @@
 
 #include <vector>
 
-class CRunHost;
 class CStdinWriter;
 class CString;
 
@@ -42,14 +43,22 @@ constexpr DWORD kIdlePollMs = 100;
 // the host only copies it, so the cost per message is small either way.
 constexpr size_t kOutputBatchBytes = 256 * 1024;
 
-// The worker's entry: pParam is the CRunHost. Runs the command, sends
-// WM_RUN_FINISHED, then closes the process handle.
+class CRunSession;
+
+// The worker's entry: pParam is the CRunSession. Runs the command through
+// RunGuarded.
 UINT RunCommandThread(LPVOID pParam);
 
+// Runs body for the session (pParam) on the worker thread, then sends
+// WM_RUN_FINISHED to its host exactly once, also when body throws: the
+// exception is reported first, while the run still counts as active, as the
+// worker's own failures are.
+UINT RunGuarded(LPVOID pParam, void (*body)(CRunSession& session));
+
 // Runs one command from start to end; failures are reported in message boxes
-// from here. Returns the child's process handle for the caller to close once
-// the host has handled WM_RUN_FINISHED, or null when no child was created.
-HANDLE RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWriter);
+// from here. When hEnd is set, the child's tree is terminated and the run
+// ends as after a Stop.
+void RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWriter, HANDLE hEnd);
 
 // Hands everything waiting in the pipe to the host, zero bytes left out.
 // Returns 1 when the pipe is empty, 0 when peeking or reading failed;

@@ -2,6 +2,7 @@
 
 BEGIN_MESSAGE_MAP(CBusyAnimation, CWnd)
     ON_WM_PAINT()
+    ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 CBusyAnimation::CBusyAnimation() : m_crBack(::GetSysColor(COLOR_BTNFACE)) {}
@@ -41,50 +42,55 @@ void CBusyAnimation::MeasureFrames()
 
 void CBusyAnimation::Start()
 {
-    if (m_pThread != nullptr)
+    if (m_pThread)
         Stop();
-    if (m_nFrameCount <= 0)
-        return; // no frames: no worker ever runs
+    if (m_nFrameCount <= 0 || !::IsWindow(m_hWnd))
+        return; // no frames or no window: no worker ever runs
+    m_evStop.ResetEvent(); // a request no worker consumed is not this one's
+    m_hWndDraw = m_hWnd;
     CWinThread* pThread = AfxBeginThread(&CBusyAnimation::AnimationThread, this, THREAD_PRIORITY_NORMAL, 0,
                                          CREATE_SUSPENDED, nullptr);
     if (pThread == nullptr)
         return;
-    HANDLE hDup = nullptr;
-    HANDLE self = ::GetCurrentProcess();
-    ::DuplicateHandle(self, pThread->m_hThread, self, &hDup, SYNCHRONIZE, FALSE, 0);
-    m_hWorker.reset(hDup);
-    m_pThread = pThread;
-    pThread->ResumeThread(); // pThread may be gone from here on
+    pThread->m_bAutoDelete = FALSE;
+    m_pThread.reset(pThread);
+    m_pThread->ResumeThread();
 }
 
 void CBusyAnimation::Stop()
 {
-    if (m_pThread == nullptr)
+    if (!m_pThread)
         return;
     m_evStop.SetEvent();
     m_csLoop.Lock();
     m_csLoop.Unlock();
-    if (m_hWorker)
-        ::WaitForSingleObject(m_hWorker.get(), INFINITE);
-    m_hWorker.reset();
-    m_pThread = nullptr;
+    ::WaitForSingleObject(m_pThread->m_hThread, INFINITE);
+    m_pThread.reset();
 }
 
-void CBusyAnimation::DrawFrame(int nFrame)
+void CBusyAnimation::OnDestroy()
 {
-    if (!::IsWindow(m_hWnd))
-        return;
-    HDC hdc = ::GetDC(m_hWnd);
+    Stop();
+    Default();
+}
+
+bool CBusyAnimation::DrawFrame(HWND hWnd, int nFrame)
+{
+    if (hWnd == nullptr || !::IsWindow(hWnd))
+        return false;
+    HDC hdc = ::GetDC(hWnd);
+    if (hdc == nullptr)
+        return false;
     m_imageList.DrawIndirect(hdc, nFrame, POINT{ 0, 0 }, m_sizeFrame, POINT{ 0, 0 }, ILD_NORMAL, SRCCOPY,
                              CLR_DEFAULT, CLR_DEFAULT);
-    ::ReleaseDC(m_hWnd, hdc);
+    ::ReleaseDC(hWnd, hdc);
+    return true;
 }
 
 UINT CBusyAnimation::AnimationThread(LPVOID pParam)
 {
     CBusyAnimation* pThis = static_cast<CBusyAnimation*>(pParam);
-    if (!::IsWindow(pThis->m_hWnd))
-        return 0;
+    const HWND hWnd = pThis->m_hWndDraw; // taken once: the worker draws nowhere else
     pThis->m_csLoop.Lock();
     int n = pThis->m_nCurFrame;
     const int nFrameCount = pThis->m_nFrameCount;
@@ -94,7 +100,8 @@ UINT CBusyAnimation::AnimationThread(LPVOID pParam)
             n = n - 1 < 0 ? 0 : n - 1;
             break;
         }
-        pThis->DrawFrame(n);
+        if (!pThis->DrawFrame(hWnd, n))
+            break; // the window is gone
         if (::WaitForSingleObject(pThis->m_evStop, 0) == WAIT_OBJECT_0)
             break;
         // The delay, cut short by a stop request: that request counts as
@@ -117,17 +124,17 @@ void CBusyAnimation::OnPaint()
     CPaintDC dc(m_hWnd);
     COLORREF c = ::GetSysColor(COLOR_BTNFACE);
     if (c == m_crBack) {
-        if (m_pThread == nullptr)
-            DrawFrame(m_nCurFrame);
+        if (!m_pThread)
+            DrawFrame(m_hWnd, m_nCurFrame);
         return;
     }
-    bool bRunning = m_pThread != nullptr;
+    bool bRunning = static_cast<bool>(m_pThread);
     if (bRunning)
         Stop();
     m_imageList.SetBkColor(c);
     if (bRunning)
         Start();
     else
-        DrawFrame(m_nCurFrame);
+        DrawFrame(m_hWnd, m_nCurFrame);
     m_crBack = c;
 }

@@ -11,20 +11,25 @@
 // last advance, so m_nCurFrame always names the frame on screen (except just
 // after a wrap to 0, which stays 0).
 //
-// Stop also waits for the worker thread itself to end (through a duplicate of
-// its handle), so a worker that had not yet reached its loop when Stop came
-// cannot outlive the control: destroying the control never leaves a worker
-// drawing into a dead window or touching a freed object. Such a worker still
-// consumes the request at its first poll and steps the index back, as one
-// inside its loop would.
+// Stop also waits for the worker thread itself to end (the control owns its
+// thread object), so a worker that had not yet reached its loop when Stop
+// came cannot outlive the control: destroying the control never leaves a
+// worker drawing into a dead window or touching a freed object. Such a
+// worker still consumes the request at its first poll and steps the index
+// back, as one inside its loop would. Start clears any request left over
+// first. The worker draws into the window handle it was given at Start and
+// nowhere else, and ends by itself when that window is gone; the control's
+// WM_DESTROY stops it too.
 //
 // Threads: the user-interface thread calls every operation and paints. The
-// worker reads m_nDelay, m_nFrameCount, m_sizeFrame and the image list, which
-// only Load writes while idle, and writes m_nCurFrame inside m_csLoop; the
-// user-interface thread reads m_nCurFrame only while idle.
+// worker reads m_hWndDraw, m_nDelay, m_nFrameCount, m_sizeFrame and the image
+// list, which are written only while idle, and writes m_nCurFrame inside
+// m_csLoop; the user-interface thread reads m_nCurFrame only while idle.
 #pragma once
 
 #include "platform/Afx.h"
+
+#include <memory>
 
 class CBusyAnimation : public CWnd {
 public:
@@ -43,7 +48,7 @@ public:
     // idle.
     void Stop();
 
-    bool IsRunning() const { return m_pThread != nullptr; }
+    bool IsRunning() const { return static_cast<bool>(m_pThread); }
     int GetCurrentFrame() const { return m_nCurFrame; }
     int GetFrameCount() const { return m_nFrameCount; }
 
@@ -51,7 +56,10 @@ protected:
     // Called when the control needs painting: redraws the current frame while
     // idle, and follows a change of the dialog face colour.
     void OnPaint();
-    void DrawFrame(int nFrame);
+    // Called when the control is being destroyed: the animation stops.
+    void OnDestroy();
+    // Draws a frame into hWnd; false when the window is gone.
+    bool DrawFrame(HWND hWnd, int nFrame);
     void MeasureFrames();
     static UINT AnimationThread(LPVOID pParam);
 
@@ -61,8 +69,8 @@ protected:
     int m_nDelay = 0;              // written by Load while idle; read by the worker
     CCriticalSection m_csLoop;     // held by the worker for its whole frame loop
     CEvent m_evStop;               // stop request: auto-reset; any thread
-    CWinThread* m_pThread = nullptr; // the running mark; user-interface thread only
-    CHandle m_hWorker;             // the worker's thread handle; user-interface thread only
+    std::unique_ptr<CWinThread> m_pThread; // the worker, waited for by Stop; user-interface thread only
+    HWND m_hWndDraw = nullptr;     // written by Start while idle; read by the worker
     CImageList m_imageList;        // written by Load (idle) and OnPaint (after Stop)
     int m_nFrameCount = 0;         // written by Load while idle; read by the worker
     int m_nCurFrame = 0;           // written by the worker inside m_csLoop, else UI thread while idle

@@ -8,6 +8,7 @@
 #include "Pump.h"
 #include "RunTestDialog.h"
 #include "TestFiles.h"
+#include "UiCall.h"
 #include "WindowText.h"
 #include "res/resource.h"
 #include "runner/RunWorker.h"
@@ -26,19 +27,32 @@ constexpr UINT WM_PROBE_OPEN_STDIN = WM_APP + 81; // lParam: write end for the w
 constexpr UINT WM_PROBE_BUSY = WM_APP + 82;      // whether the animation runs
 constexpr UINT WM_PROBE_SAVE = WM_APP + 83;      // lParam: path
 constexpr UINT WM_PROBE_COMMAND = WM_APP + 84;   // the command string's text length
+constexpr UINT WM_PROBE_THROWING_RUN = WM_APP + 85;
 
 // The main dialog with a few windows into its state for the tests.
 class CConsoleProbe : public CConsoleDlg {
 protected:
+    // A run whose worker does nothing: the test plays its part.
     LRESULT OnFakeRun(WPARAM wParam, LPARAM)
     {
-        static CWinThread* const kFake = reinterpret_cast<CWinThread*>(1);
-        m_pRunThread = wParam != 0 ? kFake : nullptr;
+        if (wParam != 0)
+            m_run.Start(m_hWnd, "", [](LPVOID) -> UINT { return 0; });
+        else
+            m_run.OnFinished();
+        return 0;
+    }
+    // A run whose worker throws.
+    LRESULT OnThrowingRun(WPARAM, LPARAM)
+    {
+        m_busy.Start();
+        m_run.Start(m_hWnd, "", [](LPVOID p) -> UINT {
+            return RunGuarded(p, [](CRunSession&) { throw CException("out of memory"); });
+        });
         return 0;
     }
     LRESULT OnOpenStdin(WPARAM, LPARAM lParam)
     {
-        m_stdin.Open(reinterpret_cast<HANDLE>(lParam));
+        m_run.GetStdin().Open(reinterpret_cast<HANDLE>(lParam));
         return 0;
     }
     LRESULT OnBusy(WPARAM, LPARAM) { return m_busy.IsRunning(); }
@@ -53,6 +67,7 @@ protected:
 
 BEGIN_MESSAGE_MAP(CConsoleProbe, CConsoleDlg)
     ON_MESSAGE(WM_PROBE_FAKE_RUN, OnFakeRun)
+    ON_MESSAGE(WM_PROBE_THROWING_RUN, OnThrowingRun)
     ON_MESSAGE(WM_PROBE_OPEN_STDIN, OnOpenStdin)
     ON_MESSAGE(WM_PROBE_BUSY, OnBusy)
     ON_MESSAGE(WM_PROBE_SAVE, OnSaveTo)
@@ -186,6 +201,44 @@ TEST(ConsoleDialog, ARealRunShowsItsOutputEndsAndStopsTheAnimation)
     EXPECT_EQ("\n--End--\n", text.substr(text.size() - 9));
     EXPECT_FALSE(busyAfter);
     EXPECT_TRUE(focusInPane) << "after a successful start the focus is in the pane";
+}
+
+TEST(ConsoleDialog, AnExceptionInTheWorkerStillEndsTheRun)
+{
+    MessageBoxWatcher boxes;
+    CConsoleProbe dlg;
+    std::string text;
+    INT_PTR result = RunModalWith(dlg, [&](HWND hDlg) {
+        ::SendMessageA(hDlg, WM_PROBE_THROWING_RUN, 0, 0);
+        WaitUntil([&] { return (text = Pane(hDlg)).find("--End--") != std::string::npos; });
+        ::PostMessageA(hDlg, WM_COMMAND, IDCANCEL, 0); // Exit is accepted again
+        WaitUntil([&] { return !::IsWindow(hDlg); });
+    });
+    EXPECT_EQ(IDCANCEL, result);
+    ASSERT_EQ(1u, boxes.Count());
+    EXPECT_EQ("out of memory", boxes.Seen()[0].text) << "reported before the run ends";
+    EXPECT_EQ("\n--End--\n", text);
+}
+
+// The window can go by other routes than Exit: the run's tree ends first and
+// its worker is waited for, so nothing it uses is gone before it is.
+TEST(ConsoleDialog, DestroyedDuringARunItEndsTheChildAndLeavesNoWorker)
+{
+    long baseline = CWinThread::GetObjectCount();
+    bool childSeen = false;
+    {
+        CConsoleProbe dlg;
+        RunModalWith(dlg, [&](HWND hDlg) {
+            std::string command = "\"" + BesideTests("ChildTool.exe") + "\" wait";
+            ::SendMessageA(::GetDlgItem(hDlg, IDC_COMMAND), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(command.c_str()));
+            Click(hDlg, IDC_RUN);
+            childSeen = WaitForChildProcess(::GetCurrentProcessId(), "ChildTool.exe", kTimeoutMs);
+            OnUiThread(hDlg, [&] { ::DestroyWindow(hDlg); });
+        });
+    }
+    EXPECT_TRUE(childSeen);
+    EXPECT_EQ(0, CountProcesses("ChildTool.exe")) << "the child ended with the window";
+    EXPECT_EQ(baseline, CWinThread::GetObjectCount()) << "no worker left";
 }
 
 TEST(ConsoleDialog, WiderMovesNothingAndGrowsTheTopLineAndPaneTallerGrowsOnlyThePane)

@@ -29,7 +29,10 @@ protected:
     }
     LRESULT OnFakeRun(WPARAM wParam, LPARAM)
     {
-        m_pRunThread = wParam != 0 ? reinterpret_cast<CWinThread*>(1) : nullptr;
+        if (wParam != 0)
+            m_run.Start(m_hWnd, "", [](LPVOID) -> UINT { return 0; });
+        else
+            m_run.OnFinished();
         return 0;
     }
     DECLARE_MESSAGE_MAP()

@@ -20,6 +20,8 @@
 //   bytes                         writes every byte value 0..255 once
 //   ends                          writes lines ended by CR only, then by LF only
 //   grandchild                    starts "ChildTool wait" sharing its output, ends
+//   tree                          starts "ChildTool ticker" sharing its output, then ticks too
+//   ticker                        writes "tick" every 100 ms for ever
 //   closeout <ms>                 closes its output, waits ms, ends
 //   argfile <text>                writes text to %TEMP%\vorlik-argfile.txt
 #include "Pattern.h"
@@ -148,10 +150,15 @@ int main(int argc, char** argv)
         Write(Out(), all, sizeof all);
     } else if (mode == "ends") {
         Write("cr1\rcr2\rlf1\nlf2\n");
-    } else if (mode == "grandchild") {
+    } else if (mode == "ticker") {
+        for (;;) {
+            Write("tick\r\n");
+            ::Sleep(100);
+        }
+    } else if (mode == "grandchild" || mode == "tree") {
         char self[MAX_PATH] = "";
         ::GetModuleFileNameA(nullptr, self, sizeof self);
-        std::string cmd = std::string("\"") + self + "\" wait";
+        std::string cmd = std::string("\"") + self + (mode == "tree" ? "\" ticker" : "\" wait");
         STARTUPINFOA si{};
         si.cb = sizeof si;
         si.dwFlags = STARTF_USESTDHANDLES;
@@ -165,6 +172,8 @@ int main(int argc, char** argv)
             ::CloseHandle(pi.hThread);
             ::CloseHandle(pi.hProcess);
         }
+        for (; mode == "tree"; ::Sleep(100))
+            Write("tock\r\n");
     } else if (mode == "closeout" && argc > 2) {
         Write("closing\r\n");
         ::CloseHandle(Out());

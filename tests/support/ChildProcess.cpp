@@ -4,6 +4,7 @@
 
 #include <tlhelp32.h>
 
+#include <functional>
 #include <vector>
 
 namespace testsupport {
@@ -65,6 +66,38 @@ bool WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs)
             return false;
         },
         timeoutMs);
+}
+
+namespace {
+
+void ForEachProcess(const char* exeName, const std::function<void(const PROCESSENTRY32&)>& visit)
+{
+    CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot ? ::Process32First(snapshot.get(), &entry) : FALSE; more;
+         more = ::Process32Next(snapshot.get(), &entry)) {
+        if (lstrcmpiA(entry.szExeFile, exeName) == 0)
+            visit(entry);
+    }
+}
+
+} // namespace
+
+int CountProcesses(const char* exeName)
+{
+    int n = 0;
+    ForEachProcess(exeName, [&](const PROCESSENTRY32&) { ++n; });
+    return n;
+}
+
+void EndProcesses(const char* exeName)
+{
+    ForEachProcess(exeName, [](const PROCESSENTRY32& entry) {
+        CHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (process && ::TerminateProcess(process.get(), 1))
+            ::WaitForSingleObject(process.get(), 5000);
+    });
 }
 
 namespace {

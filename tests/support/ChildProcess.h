@@ -36,6 +36,11 @@ std::string BesideTests(const char* fileName);
 // "ChildTool.exe"); false after timeoutMs.
 bool WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs);
 
+// How many processes run exeName (such as "ChildTool.exe").
+int CountProcesses(const char* exeName);
+// Ends every process running exeName.
+void EndProcesses(const char* exeName);
+
 // The visible top-level window of process pid with this class and caption,
 // waiting up to timeoutMs; null when none showed.
 HWND WaitForTopWindow(DWORD pid, const char* className, const char* caption, DWORD timeoutMs);

@@ -49,25 +49,21 @@ std::vector<long> CRunTestDlg::PaneLengthsAtChar()
 
 LRESULT CRunTestDlg::OnTestRun(WPARAM, LPARAM lParam)
 {
-    if (m_pRunThread != nullptr)
+    if (m_run.IsActive())
         return FALSE;
-    m_strCommand = reinterpret_cast<LPCTSTR>(lParam);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_messages.clear();
     }
     m_bRunning = true;
     m_output.Clear();
-    m_pRunThread = AfxBeginThread(&RunCommandThread, static_cast<CRunHost*>(this));
     ++m_nStarted;
-    return m_pRunThread != nullptr;
+    return m_run.Start(m_hWnd, reinterpret_cast<LPCTSTR>(lParam));
 }
 
 LRESULT CRunTestDlg::OnTestStop(WPARAM, LPARAM)
 {
-    if (m_pRunThread == nullptr || m_hProcess == nullptr)
-        return FALSE;
-    return ::TerminateProcess(m_hProcess, 0);
+    return m_run.IsActive() && m_run.HasProcess() && m_run.Terminate();
 }
 
 LRESULT CRunTestDlg::OnTestCopy(WPARAM, LPARAM)
@@ -79,28 +75,24 @@ LRESULT CRunTestDlg::OnTestCopy(WPARAM, LPARAM)
 LRESULT CRunTestDlg::OnRunFinished(WPARAM, LPARAM)
 {
     Record(WM_RUN_FINISHED);
-    m_pRunThread = nullptr;
-    m_hProcess = nullptr;
-    m_hStdinRead = nullptr;
-    m_hStdinWrite = nullptr;
+    m_run.OnFinished();
     m_output.AppendText("\n--End--\n");
     m_bRunning = false;
     ++m_nFinished;
     return 0;
 }
 
-LRESULT CRunTestDlg::OnRunProcess(WPARAM wParam, LPARAM)
+LRESULT CRunTestDlg::OnRunProcess(WPARAM wParam, LPARAM lParam)
 {
     Record(WM_RUN_PROCESS);
-    m_hProcess = reinterpret_cast<HANDLE>(wParam);
+    m_run.OnProcess(reinterpret_cast<HANDLE>(wParam), reinterpret_cast<HANDLE>(lParam));
     return 0;
 }
 
-LRESULT CRunTestDlg::OnRunStdin(WPARAM wParam, LPARAM lParam)
+LRESULT CRunTestDlg::OnRunStdin(WPARAM, LPARAM)
 {
     Record(WM_RUN_STDIN);
-    m_hStdinRead = reinterpret_cast<HANDLE>(wParam);
-    m_hStdinWrite = reinterpret_cast<HANDLE>(lParam);
+    m_run.OnStdin();
     return 0;
 }
 
@@ -117,9 +109,9 @@ LRESULT CRunTestDlg::OnConsoleChar(WPARAM wParam, LPARAM)
         m_lengthsAtChar.push_back(m_output.GetTextLength());
     }
     char ch = static_cast<char>(wParam & 0xFF);
-    if (m_hStdinWrite == nullptr)
+    if (!m_run.HasStdin())
         return 0;
-    m_stdin.WriteKey(ch);
+    m_run.GetStdin().WriteKey(ch);
     return 0;
 }
 

@@ -6,8 +6,7 @@
 
 #include "console/OutputPane.h"
 #include "platform/Afx.h"
-#include "runner/RunHost.h"
-#include "runner/StdinWriter.h"
+#include "runner/RunSession.h"
 
 #include <atomic>
 #include <mutex>
@@ -20,13 +19,9 @@ constexpr UINT WM_TEST_RUN = WM_APP + 50;  // lParam: the command text
 constexpr UINT WM_TEST_STOP = WM_APP + 51; // terminates the child
 constexpr UINT WM_TEST_COPY = WM_APP + 52; // the pane's CopyAll
 
-class CRunTestDlg : public CDialog, public CRunHost {
+class CRunTestDlg : public CDialog {
 public:
     CRunTestDlg();
-
-    HWND GetRunWindow() const override { return m_hWnd; }
-    const CString& GetRunCommand() const override { return m_strCommand; }
-    CStdinWriter& GetRunStdin() override { return m_stdin; }
 
     // Observations; any thread.
     std::vector<UINT> RunMessages();
@@ -36,7 +31,7 @@ public:
     std::atomic<bool> m_bRunning{ false };
 
     COutputPane m_output;
-    CStdinWriter m_stdin;
+    CRunSession m_run;
 
 protected:
     BOOL OnInitDialog() override;
@@ -53,11 +48,6 @@ protected:
 private:
     void Record(UINT message);
 
-    CString m_strCommand;
-    CWinThread* m_pRunThread = nullptr; // user-interface thread only
-    HANDLE m_hProcess = nullptr;        // user-interface thread only
-    HANDLE m_hStdinRead = nullptr;      // user-interface thread only
-    HANDLE m_hStdinWrite = nullptr;     // user-interface thread only
     std::mutex m_mutex;
     std::vector<UINT> m_messages;       // guarded by m_mutex
     std::vector<long> m_lengthsAtChar;  // guarded by m_mutex

@@ -5,6 +5,7 @@
 
 #include "ModalRunner.h"
 #include "Pump.h"
+#include "UiCall.h"
 #include "TestResource.h"
 #include "res/resource.h"
 
@@ -298,7 +299,8 @@ TEST(BusyAnimation, RestartsStopsWhileIdleAndDestructionLeaveNoWorker)
     std::vector<Pixels> frames = ReferenceFrames(::GetSysColor(COLOR_BTNFACE));
     LRESULT requestedAfterIdleStop = 1;
     bool runningAfterRestart = false, animatesAfterRestart = false;
-    long workersWhileRunning = 0, workersAfterDelete = -1;
+    long workersWhileRunning = 0, workersAfterDelete = -1, workersAfterWindowGone = -1;
+    bool runningAfterWindowGone = true;
     RunModalWith(dlg, [&](HWND hDlg) {
         HWND hCtl = ::GetDlgItem(hDlg, IDC_BUSY);
         ::SendMessageA(hDlg, WM_TEST_STOP, 0, 0);
@@ -314,9 +316,17 @@ TEST(BusyAnimation, RestartsStopsWhileIdleAndDestructionLeaveNoWorker)
             return now >= 0 && now != firstSeen;
         });
 
-        ::SendMessageA(hDlg, WM_TEST_DELETE, 0, 0); // destroyed while running
+        // Its window destroyed while it plays: the worker goes with it.
+        OnUiThread(hDlg, [&] { ::DestroyWindow(hCtl); });
+        workersAfterWindowGone = CWinThread::GetObjectCount() - baseline;
+        runningAfterWindowGone = Running(hDlg);
+
+        ::SendMessageA(hDlg, WM_TEST_START, 0, 0);
+        ::SendMessageA(hDlg, WM_TEST_DELETE, 0, 0); // the object deleted
         workersAfterDelete = CWinThread::GetObjectCount() - baseline;
     });
+    EXPECT_EQ(0, workersAfterWindowGone) << "no worker outlives the control's window";
+    EXPECT_FALSE(runningAfterWindowGone);
     EXPECT_EQ(0, requestedAfterIdleStop) << "Stop while idle sets no request";
     EXPECT_TRUE(runningAfterRestart);
     EXPECT_EQ(1, workersWhileRunning) << "Start while running leaves exactly one worker";
