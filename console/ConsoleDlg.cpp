@@ -29,6 +29,13 @@ BEGIN_MESSAGE_MAP(CConsoleDlg, CSizingDialog)
     ON_MESSAGE(WM_RUN_STDIN, OnRunStdin)
     ON_MESSAGE(WM_RUN_OUTPUT, OnRunOutput)
     ON_MESSAGE(WM_CONSOLE_CHAR, OnConsoleChar)
+    ON_MESSAGE(WM_CONSOLE_LINE, OnConsoleLine)
+    ON_MESSAGE(WM_CONSOLE_EOF, OnConsoleEof)
+    ON_MESSAGE(WM_CONSOLE_BREAK, OnConsoleBreak)
+    ON_COMMAND(IDM_KEYATATIME, OnKeyAtATime)
+    ON_COMMAND(IDM_CP_OEM, OnCodePageOem)
+    ON_COMMAND(IDM_CP_ANSI, OnCodePageAnsi)
+    ON_COMMAND(IDM_CP_UTF8, OnCodePageUtf8)
     ON_MESSAGE(WM_COUNT_HANDLES, OnCountHandles)
 END_MESSAGE_MAP()
 
@@ -52,6 +59,8 @@ BOOL CConsoleDlg::OnInitDialog()
     m_output.SubclassDlgItem(IDC_OUTPUT, this);
     m_busy.SubclassDlgItem(IDC_BUSY, this);
     m_busy.Load(IDB_BUSY, 32, 100, kBusyMask);
+    LoadSettings();
+    m_hAccel = ::LoadAcceleratorsA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MENU));
     return TRUE;
 }
 
@@ -72,6 +81,7 @@ bool CConsoleDlg::StartRun()
     m_busy.Start();
     UpdateData(TRUE);
     m_output.Clear(); // the pane and the previous run's kept output
+    m_decoder.Reset();
     if (!m_run.Start(m_hWnd, m_strCommand)) {
         m_busy.Stop(); // no run: no animation either
         return false;
@@ -118,7 +128,29 @@ LRESULT CConsoleDlg::OnRunStdin(WPARAM, LPARAM)
 
 LRESULT CConsoleDlg::OnRunOutput(WPARAM wParam, LPARAM lParam)
 {
-    m_output.AppendOutput(reinterpret_cast<const char*>(lParam), static_cast<size_t>(wParam));
+    std::string text;
+    m_decoder.Decode(reinterpret_cast<const char*>(lParam), static_cast<size_t>(wParam), text);
+    m_output.AppendOutput(text.data(), text.size());
+    return 0;
+}
+
+LRESULT CConsoleDlg::OnConsoleLine(WPARAM wParam, LPARAM lParam)
+{
+    if (m_run.HasStdin())
+        m_run.GetStdin().Write(reinterpret_cast<const char*>(lParam), static_cast<size_t>(wParam));
+    return 0;
+}
+
+LRESULT CConsoleDlg::OnConsoleEof(WPARAM, LPARAM)
+{
+    if (m_run.HasStdin())
+        m_run.GetStdin().EndInput();
+    return 0;
+}
+
+LRESULT CConsoleDlg::OnConsoleBreak(WPARAM, LPARAM)
+{
+    StopRun();
     return 0;
 }
 
@@ -234,6 +266,44 @@ CString HistoryEntryName(int nIndex)
 }
 
 } // namespace
+
+namespace {
+
+constexpr char kSettingsSection[] = "Settings";
+
+} // namespace
+
+void CConsoleDlg::LoadSettings()
+{
+    CWinApp* pApp = AfxGetApp();
+    UINT codePage = pApp->GetProfileInt(kSettingsSection, "OutputCodePage", COutputDecoder::oem);
+    ApplySettings(pApp->GetProfileInt(kSettingsSection, "KeyAtATime", 0) != 0,
+                  codePage <= COutputDecoder::utf8 ? static_cast<COutputDecoder::CodePage>(codePage)
+                                                  : COutputDecoder::oem);
+}
+
+void CConsoleDlg::ApplySettings(bool bKeyAtATime, COutputDecoder::CodePage codePage)
+{
+    m_output.SetKeyAtATime(bKeyAtATime);
+    if (codePage != m_decoder.GetCodePage())
+        m_decoder.SetCodePage(codePage);
+    HMENU hMenu = ::GetMenu(m_hWnd);
+    ::CheckMenuItem(hMenu, IDM_KEYATATIME, MF_BYCOMMAND | (bKeyAtATime ? MF_CHECKED : MF_UNCHECKED));
+    ::CheckMenuRadioItem(hMenu, IDM_CP_OEM, IDM_CP_UTF8, IDM_CP_OEM + codePage, MF_BYCOMMAND);
+}
+
+void CConsoleDlg::OnKeyAtATime()
+{
+    bool bKeyAtATime = !m_output.IsKeyAtATime();
+    ApplySettings(bKeyAtATime, m_decoder.GetCodePage());
+    AfxGetApp()->WriteProfileInt(kSettingsSection, "KeyAtATime", bKeyAtATime ? 1 : 0);
+}
+
+void CConsoleDlg::ChooseCodePage(COutputDecoder::CodePage codePage)
+{
+    ApplySettings(m_output.IsKeyAtATime(), codePage);
+    AfxGetApp()->WriteProfileInt(kSettingsSection, "OutputCodePage", codePage);
+}
 
 void CConsoleDlg::LoadHistory()
 {

@@ -16,6 +16,7 @@
 // message box; no control is ever disabled.
 #pragma once
 
+#include "console/OutputDecoder.h"
 #include "console/OutputPane.h"
 #include "console/SizingDialog.h"
 #include "runner/RunSession.h"
@@ -38,6 +39,11 @@ public:
     // kHistorySize distinct entries, kept in the profile section "RecentCmd"
     // as the values RecentCmd0, RecentCmd1, ...
     static constexpr int kHistorySize = 20;
+    // The input mode and the output code page, kept in the profile section
+    // "Settings" as KeyAtATime (0 or 1) and OutputCodePage (0 OEM, 1 ANSI,
+    // 2 UTF-8).
+    void LoadSettings();
+    void ApplySettings(bool bKeyAtATime, COutputDecoder::CodePage codePage);
     void LoadHistory();
     void AddToHistory(const CString& command);
     void SaveHistory();
@@ -65,8 +71,22 @@ protected:
     LRESULT OnRunFinished(WPARAM wParam, LPARAM lParam);
     LRESULT OnRunProcess(WPARAM wParam, LPARAM lParam);
     LRESULT OnRunStdin(WPARAM wParam, LPARAM lParam);
-    // Called for each piece of the child's output: the pane keeps a copy.
+    // Called for each piece of the child's output: decoded, the pane keeps
+    // a copy.
     LRESULT OnRunOutput(WPARAM wParam, LPARAM lParam);
+    // Called when the user ends a line in the pane: it goes to the child.
+    LRESULT OnConsoleLine(WPARAM wParam, LPARAM lParam);
+    // Called for Ctrl+Z, Enter: the end of the child's input.
+    LRESULT OnConsoleEof(WPARAM wParam, LPARAM lParam);
+    // Called for Ctrl+C with nothing selected: as Stop.
+    LRESULT OnConsoleBreak(WPARAM wParam, LPARAM lParam);
+    // Called for Options > Send each key at once.
+    void OnKeyAtATime();
+    // Called for the Options menu's output code pages.
+    void OnCodePageOem() { ChooseCodePage(COutputDecoder::oem); }
+    void OnCodePageAnsi() { ChooseCodePage(COutputDecoder::ansi); }
+    void OnCodePageUtf8() { ChooseCodePage(COutputDecoder::utf8); }
+    void ChooseCodePage(COutputDecoder::CodePage codePage);
     LRESULT OnConsoleChar(WPARAM wParam, LPARAM lParam);
     // Called for the registered message "Vorlik.CountHandles": answers the
     // number of open handles, so that tests can check for leaks from outside.
@@ -79,5 +99,6 @@ protected:
     CString m_strCommand; // user-interface thread only (the session has its own copy)
     HICON m_hIcon;
     CBusyAnimation m_busy;
+    COutputDecoder m_decoder; // user-interface thread only
     CRunSession m_run; // after the pane: it goes first, ending a run that uses it
 };

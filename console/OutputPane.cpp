@@ -12,6 +12,14 @@ namespace {
 constexpr UINT WM_PANE_DISPOSE = WM_APP + 0x103; // WM_APP: clear of the rich edit's own messages
 constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT_PTR kPaceTimer = 2;
+constexpr UINT_PTR kDisposeTimer = 3;
+
+// Destroying a control costs ~150 ms per MB of short lines under Wine, and
+// nothing makes it cheaper (deleting its text first costs seconds). So a
+// big replaced control waits, hidden, until the pane has had nothing to do
+// for this long; a small one goes at once.
+constexpr UINT kDisposeIdleMs = 2000;
+constexpr long kQuickDisposeChars = 64 * 1024;
 
 // Text goes into a control in pieces of about this size: small enough that
 // one piece fits the time budget (~8 ms for 4 KB of short lines under Wine),
@@ -82,6 +90,13 @@ long CountLines(const std::string& text)
 
 BEGIN_MESSAGE_MAP(COutputPane, CRichEditCtrl)
     ON_WM_CHAR()
+    ON_WM_KEYDOWN()
+    ON_MESSAGE(WM_GETDLGCODE, OnGetDlgCode)
+    ON_MESSAGE(WM_PASTE, OnPaste)
+    ON_MESSAGE(WM_CUT, OnCut)
+    ON_MESSAGE(WM_CLEAR, OnNoEdit)
+    ON_MESSAGE(WM_UNDO, OnNoEdit)
+    ON_MESSAGE(EM_UNDO, OnNoEdit)
     ON_WM_TIMER()
     ON_WM_DESTROY()
     ON_MESSAGE(WM_PANE_DISPOSE, OnDispose)
@@ -116,19 +131,252 @@ void COutputPane::PreSubclassWindow()
 
 void COutputPane::OnChar(UINT nChar, UINT, UINT nFlags)
 {
-    ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_CHAR, nChar, nFlags);
-    // The echo repaints like an append does: at a bounded rate, so that a
-    // burst of keys (a paste of posted characters, a held key) stays cheap.
-    SendMessage(WM_SETREDRAW, FALSE);
+    if (m_bKeyAtATime) {
+        ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_CHAR, nChar, nFlags);
+        // The echo repaints like an append does: at a bounded rate, so that a
+        // burst of keys (a paste of posted characters, a held key) stays cheap.
+        SendMessage(WM_SETREDRAW, FALSE);
+        Default();
+        SendMessage(WM_SETREDRAW, TRUE);
+        ScheduleRepaint();
+        return;
+    }
+    switch (nChar) {
+    case '\r':
+        SubmitLine();
+        break;
+    case '\b':
+        if (m_bEofPending)
+            ClearInput();
+        else if (m_nInputCaret > 0)
+            EraseInput(m_nInputCaret - 1, 1);
+        break;
+    case 0x03: { // Ctrl+C
+        long nStart = 0, nEnd = 0;
+        GetSel(nStart, nEnd);
+        if (nStart == nEnd)
+            ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_BREAK, 0, 0);
+        else
+            CopySelection();
+        break;
+    }
+    case 0x16: // Ctrl+V
+        SendMessage(WM_PASTE);
+        break;
+    case 0x18: // Ctrl+X: copies; earlier output stays
+        CopySelection();
+        break;
+    case 0x01: // Ctrl+A
+        SetSel(0, -1);
+        break;
+    case 0x1A: // Ctrl+Z on an empty line: Enter then ends the input
+        if (m_strInput.empty()) {
+            TypeChar('^');
+            TypeChar('Z');
+            m_bEofPending = true;
+        }
+        break;
+    case 0x1B:
+        ClearInput();
+        break;
+    default:
+        if (nChar >= 0x20 || nChar == '\t')
+            TypeChar(static_cast<char>(nChar)); // no other control character goes anywhere
+        break;
+    }
+}
+
+void COutputPane::OnKeyDown(UINT nChar, UINT, UINT)
+{
+    if (m_bKeyAtATime) {
+        Default();
+        return;
+    }
+    bool bCtrl = ::GetKeyState(VK_CONTROL) < 0;
+    bool bShift = ::GetKeyState(VK_SHIFT) < 0;
+    switch (nChar) {
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_HOME:
+    case VK_END:
+        if (bCtrl || bShift)
+            break; // moving through or selecting earlier output
+        if (nChar == VK_LEFT && m_nInputCaret > 0)
+            --m_nInputCaret;
+        else if (nChar == VK_RIGHT && m_nInputCaret < m_strInput.size())
+            ++m_nInputCaret;
+        else if (nChar == VK_HOME)
+            m_nInputCaret = 0;
+        else if (nChar == VK_END)
+            m_nInputCaret = m_strInput.size();
+        PlaceCaret();
+        return;
+    case VK_DELETE:
+        if (bShift)
+            CopySelection();
+        else if (m_bEofPending)
+            ClearInput();
+        else if (m_nInputCaret < m_strInput.size())
+            EraseInput(m_nInputCaret, 1);
+        return;
+    case VK_INSERT:
+        if (bShift)
+            SendMessage(WM_PASTE);
+        else if (bCtrl)
+            CopySelection();
+        return;
+    case VK_BACK:
+    case VK_RETURN:
+    case VK_ESCAPE:
+        return; // the character that follows does it
+    case 'A':
+    case 'C':
+    case 'V':
+    case 'X':
+    case 'Y':
+    case 'Z':
+        if (bCtrl)
+            return; // the control's own select, copy, paste, cut, redo, undo never run
+        break;
+    default:
+        break;
+    }
     Default();
-    SendMessage(WM_SETREDRAW, TRUE);
-    ScheduleRepaint();
+}
+
+LRESULT COutputPane::OnGetDlgCode(WPARAM, LPARAM lParam)
+{
+    LRESULT code = Default() & ~DLGC_HASSETSEL;
+    const MSG* pMsg = reinterpret_cast<const MSG*>(lParam);
+    if (pMsg != nullptr && pMsg->message == WM_KEYDOWN &&
+        (pMsg->wParam == VK_RETURN || (pMsg->wParam == VK_ESCAPE && !m_bKeyAtATime)))
+        code |= DLGC_WANTMESSAGE;
+    return code;
+}
+
+LRESULT COutputPane::OnPaste(WPARAM, LPARAM)
+{
+    if (m_bKeyAtATime)
+        return Default();
+    if (!::IsClipboardFormatAvailable(CF_TEXT) || !::OpenClipboard(m_hWnd))
+        return 0;
+    std::string text;
+    if (HANDLE hData = ::GetClipboardData(CF_TEXT)) {
+        if (const char* p = static_cast<const char*>(::GlobalLock(hData))) {
+            text = p;
+            ::GlobalUnlock(hData);
+        }
+    }
+    ::CloseClipboard();
+    PasteText(text.c_str());
+    return 0;
+}
+
+LRESULT COutputPane::OnCut(WPARAM, LPARAM)
+{
+    if (m_bKeyAtATime)
+        return Default();
+    CopySelection();
+    return 0;
+}
+
+LRESULT COutputPane::OnNoEdit(WPARAM, LPARAM)
+{
+    return m_bKeyAtATime ? Default() : 0;
+}
+
+void COutputPane::SetKeyAtATime(bool bKeyAtATime)
+{
+    if (bKeyAtATime == m_bKeyAtATime)
+        return;
+    ClearInput();
+    m_bKeyAtATime = bKeyAtATime;
+}
+
+// The input line is the last thing in the pane.
+long COutputPane::InputStart() const
+{
+    return GetTextLength() - static_cast<long>(m_strInput.size());
+}
+
+void COutputPane::PlaceCaret()
+{
+    long at = InputStart() + static_cast<long>(m_nInputCaret);
+    SetSel(at, at);
+}
+
+void COutputPane::TypeChar(char ch)
+{
+    if (m_bEofPending) {
+        ::MessageBeep(MB_OK); // Ctrl+Z waits for Enter, or Backspace or Escape
+        return;
+    }
+    PlaceCaret();
+    char text[2] = { ch, '\0' };
+    ReplaceSel(text, FALSE);
+    m_strInput.insert(m_nInputCaret, 1, ch);
+    ++m_nInputCaret;
+}
+
+void COutputPane::EraseInput(size_t nFrom, size_t nCount)
+{
+    long at = InputStart() + static_cast<long>(nFrom);
+    SetSel(at, at + static_cast<long>(nCount));
+    ReplaceSel("", FALSE);
+    m_strInput.erase(nFrom, nCount);
+    m_nInputCaret = nFrom;
+}
+
+void COutputPane::ClearInput()
+{
+    if (!m_strInput.empty())
+        EraseInput(0, m_strInput.size());
+    m_nInputCaret = 0;
+    m_bEofPending = false;
+}
+
+// Enter: the line stays in the pane, as output, and goes to the parent.
+void COutputPane::SubmitLine()
+{
+    std::string line = m_strInput + "\r\n";
+    bool bEof = m_bEofPending;
+    long n = GetTextLength();
+    SetSel(n, n);
+    ReplaceSel("\r\n", FALSE);
+    m_strInput.clear();
+    m_nInputCaret = 0;
+    m_bEofPending = false;
+    HWND hParent = ::GetParent(m_hWnd);
+    if (bEof)
+        ::SendMessageA(hParent, WM_CONSOLE_EOF, 0, 0);
+    else
+        ::SendMessageA(hParent, WM_CONSOLE_LINE, line.size(), reinterpret_cast<LPARAM>(line.c_str()));
+}
+
+// Types the text: each line break is an Enter, other control characters go.
+void COutputPane::PasteText(const char* pText)
+{
+    for (const char* p = pText; *p != '\0'; ++p) {
+        if (*p == '\r' || *p == '\n') {
+            SubmitLine();
+            if (p[0] == '\r' && p[1] == '\n')
+                ++p;
+        } else if (static_cast<unsigned char>(*p) >= 0x20 || *p == '\t') {
+            TypeChar(*p);
+        }
+    }
+}
+
+void COutputPane::CopySelection()
+{
+    SendMessage(WM_COPY);
 }
 
 void COutputPane::AppendOutput(const char* p, size_t n)
 {
     m_kept.AddPending(p, n);
     Pace();
+    DeferDispose();
 }
 
 void COutputPane::AppendText(LPCTSTR lpszText)
@@ -151,6 +399,9 @@ void COutputPane::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == kPaceTimer) {
         CatchUp();
+    } else if (nIDEvent == kDisposeTimer) {
+        ::KillTimer(m_hWnd, kDisposeTimer);
+        DisposeRetired();
     } else if (nIDEvent == kRepaintTimer) {
         ::KillTimer(m_hWnd, kRepaintTimer);
         m_bRepaintPending = false;
@@ -204,6 +455,7 @@ void COutputPane::CatchUp()
     } else if (m_bPacing) {
         ::SetTimer(m_hWnd, kPaceTimer, kTickMs, nullptr);
     }
+    DeferDispose(); // not while the pane is busy
 }
 
 // Inserts pending output at the end for the rest of the budget (at least one
@@ -215,19 +467,22 @@ void COutputPane::InsertPending(bool bFollow, DWORD dwStart)
     SendMessage(WM_SETREDRAW, FALSE);
     SCROLLINFO vBefore = ScrollInfo(m_hWnd, SB_VERT);
     SCROLLINFO hBefore = ScrollInfo(m_hWnd, SB_HORZ);
-    // Setting the selection walks the whole text under Wine; after an
-    // insertion the caret is at the end already, unless the user moved it.
-    long n = GetTextLength();
+    // Output goes above the input line. Setting the selection walks the
+    // whole text under Wine; after an insertion the caret is there already,
+    // unless the user moved it or is typing.
+    long at = InputStart();
     long nStart = 0, nEnd = 0;
     GetSel(nStart, nEnd);
-    if (nStart != n || nEnd != n)
-        SetSel(n, n);
+    if (nStart != at || nEnd != at)
+        SetSel(at, at);
     std::string piece;
     do {
         piece.clear();
         m_kept.TakePending(kPieceChars, piece);
         Insert(m_hWnd, piece.data(), piece.size(), m_nTailLine);
     } while (m_kept.GetPendingSize() > 0 && TimeLeft(dwStart));
+    if (!m_strInput.empty())
+        PlaceCaret();
 
     if (bFollow) {
         ScrollToNewest();
@@ -250,12 +505,16 @@ void COutputPane::InsertPending(bool bFollow, DWORD dwStart)
 void COutputPane::SkipAhead()
 {
     AbortRebuild();
-    std::string text = TextRange(0, GetTextLength());
+    std::string text = TextRange(0, InputStart());
     m_kept.Release(text.data(), text.size());
     m_kept.SkipPending(kSkipKeepChars);
     m_bSettled = false;
     ClearControl();
     m_nTailLine = 0;
+    if (!m_strInput.empty()) { // the input line stays
+        ReplaceSel(m_strInput.c_str(), FALSE);
+        PlaceCaret();
+    }
 }
 
 // Starts filling a hidden control: with the newest released output when the
@@ -355,8 +614,7 @@ void COutputPane::FinishRebuild()
     ::SendMessageA(hNew, WM_SETREDRAW, TRUE, 0);
     TakeOver(hNew);
     if (bFollow) {
-        long n = GetTextLength();
-        SetSel(n, n);
+        PlaceCaret();
         ScrollToNewest();
     } else {
         LineScroll(std::max(0L, nFirst + nLinesAdded));
@@ -484,6 +742,7 @@ void COutputPane::TakeOver(HWND hNew)
 
     ::KillTimer(hOld, kRepaintTimer);
     ::KillTimer(hOld, kPaceTimer);
+    ::KillTimer(hOld, kDisposeTimer);
     bool bPacing = m_bPacing;
     m_bPacing = false;
     m_bRepaintPending = false;
@@ -499,7 +758,17 @@ void COutputPane::TakeOver(HWND hNew)
         Pace();
     DisposeRetired();
     m_hWndRetired = hOld;
-    PostMessage(WM_PANE_DISPOSE);
+    if (::SendMessageA(hOld, WM_GETTEXTLENGTH, 0, 0) <= kQuickDisposeChars)
+        PostMessage(WM_PANE_DISPOSE);
+    else
+        DeferDispose();
+}
+
+// (Re)starts the wait before a big replaced control is destroyed.
+void COutputPane::DeferDispose()
+{
+    if (m_hWndRetired != nullptr)
+        ::SetTimer(m_hWnd, kDisposeTimer, kDisposeIdleMs, nullptr);
 }
 
 void COutputPane::ClearControl()
@@ -519,6 +788,9 @@ void COutputPane::Clear()
 {
     AbortRebuild();
     m_kept.Reset();
+    m_strInput.clear();
+    m_nInputCaret = 0;
+    m_bEofPending = false;
     m_bSettled = true;
     ClearControl();
     m_nTailLine = 0;
@@ -537,6 +809,8 @@ void COutputPane::DisposeRetired()
     if (m_hWndRetired != nullptr)
         ::DestroyWindow(m_hWndRetired);
     m_hWndRetired = nullptr;
+    if (m_hWnd != nullptr)
+        ::KillTimer(m_hWnd, kDisposeTimer);
 }
 
 void COutputPane::ScheduleRepaint()

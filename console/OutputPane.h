@@ -21,8 +21,10 @@
 //    per tick, and then takes the pane's place (a rebuild). The text the old
 //    control held beyond that is released to the kept output. A user's edit
 //    of the text during a rebuild starts it again later, so no edit is lost;
-//  - a replaced control is hidden, loses its id and is destroyed in a posted
-//    message of its own; a fresh control gets the old one's id, styles,
+//  - a replaced control is hidden and loses its id; a small one is
+//    destroyed in a posted message of its own, a big one once the pane has
+//    been idle for a while (destroying it holds the window ~150 ms per MB
+//    of short lines); a fresh control gets the old one's id, styles,
 //    character format, place, tab position and focus;
 //  - a line longer than kLongLineChars is shown only in part (its newest
 //    part), since the control lays out a whole line again for each
@@ -33,6 +35,16 @@
 // Save and Copy take the whole output: what the pane has let go of, its own
 // text as it stands, and what it has not shown yet.
 //
+// Typing works as a console's line input: keys edit an input line at the
+// end of the pane (Backspace, Delete, Left, Right, Home, End, Escape clears
+// it) wherever the caret was, output arrives above it, and Enter hands the
+// line to the parent and leaves it in the pane. Earlier output can be
+// selected and copied but never changed: typing, paste, cut and undo only
+// ever touch the input line. Ctrl+C copies the selection, or asks for a
+// Stop when there is none; a paste types its text, each line break an
+// Enter. In the other mode every key goes to the parent at once and is
+// echoed at the caret by the control, as a plain edit control does.
+//
 // Every field belongs to the user-interface thread.
 #pragma once
 
@@ -42,9 +54,17 @@
 #include <functional>
 #include <string>
 
-// The pane reports each typed character to its parent: wParam the character
+// What the pane reports to its parent, each sent and handled at once.
+// Sending each key at once: every typed character, wParam the character
 // code, lParam the key flags (the high word of WM_CHAR's lParam).
 constexpr UINT WM_CONSOLE_CHAR = WM_USER + 13;
+// Line input: a line the user ended with Enter, CR LF included; wParam its
+// length, lParam its bytes.
+constexpr UINT WM_CONSOLE_LINE = WM_USER + 15;
+// Line input: Ctrl+Z on an empty line, then Enter: the end of the input.
+constexpr UINT WM_CONSOLE_EOF = WM_USER + 16;
+// Ctrl+C with nothing selected: what Stop does.
+constexpr UINT WM_CONSOLE_BREAK = WM_USER + 17;
 
 class COutputPane : public CRichEditCtrl {
 public:
@@ -82,6 +102,10 @@ public:
     bool ReadWholeOutput(const char* pszLineEnd, const std::function<void(const std::string&)>& sink);
     // True when output is waiting to be shown or the pane is rebuilding.
     bool IsCatchingUp() const { return m_bPacing; }
+    // Every key to the parent at once (true) or line input (false, the
+    // default); a line being typed is dropped when this changes.
+    void SetKeyAtATime(bool bKeyAtATime);
+    bool IsKeyAtATime() const { return m_bKeyAtATime; }
 
     // The bound and what a rebuild keeps (tests lower them).
     void SetMaxChars(long nMaxChars, long nKeepChars)
@@ -93,9 +117,19 @@ public:
 protected:
     // Called when the pane is bound to its control: raises the text limit.
     void PreSubclassWindow() override;
-    // Called for each typed character: reports it to the parent, then lets
-    // the control echo it.
+    // Called for each typed character: edits the input line, or reports the
+    // key to the parent and lets the control echo it.
     void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
+    // Called for each key pressed: the input line's editing keys, and none
+    // of the control's own that would change earlier output.
+    void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
+    // Called when the dialog asks which keys the pane wants: Enter and
+    // Escape, and no selecting of everything when tabbed into.
+    LRESULT OnGetDlgCode(WPARAM wParam, LPARAM lParam);
+    // Called for paste, cut, clear and undo from any source.
+    LRESULT OnPaste(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCut(WPARAM wParam, LPARAM lParam);
+    LRESULT OnNoEdit(WPARAM wParam, LPARAM lParam);
     // Called when the pane's pace or a deferred repaint is due.
     void OnTimer(UINT_PTR nIDEvent);
     // Called when the control is being destroyed: so are its helpers.
@@ -106,6 +140,14 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    long InputStart() const;
+    void PlaceCaret();
+    void TypeChar(char ch);
+    void EraseInput(size_t nFrom, size_t nCount);
+    void ClearInput();
+    void SubmitLine();
+    void PasteText(const char* pText);
+    void CopySelection();
     void Pace();
     void CatchUp();
     bool HasWork() const;
@@ -124,6 +166,7 @@ private:
     void ClearControl();
     void ScheduleRepaint();
     void Repaint();
+    void DeferDispose();
     void DisposeRetired();
     void ReleaseHelpers();
 
@@ -135,6 +178,10 @@ private:
     DWORD m_dwLastTick = 0;
     int m_nLineHeight = 0;    // 0 until known
     long m_nTailLine = 0;     // characters after the pane's last line feed
+    bool m_bKeyAtATime = false;
+    std::string m_strInput;   // the input line, the last thing in the pane
+    size_t m_nInputCaret = 0; // the caret's place in the input line
+    bool m_bEofPending = false; // the input line is Ctrl+Z
     DWORD m_dwLastRepaint = 0;
     bool m_bRepaintPending = false;
     HWND m_hWndRetired = nullptr; // a replaced control waiting to be destroyed

@@ -107,9 +107,12 @@ void CDialog::PostNcDestroy()
 
 BOOL CDialog::PreTranslateMessage(MSG* pMsg)
 {
-    // Keyboard navigation: Tab, Enter to the default button, Escape.
+    // Accelerators first, then keyboard navigation: Tab, Enter to the
+    // default button, Escape.
     if (pMsg->message < WM_KEYFIRST || pMsg->message > WM_KEYLAST)
         return FALSE;
+    if (m_hAccel != nullptr && ::TranslateAcceleratorA(m_hWnd, m_hAccel, pMsg))
+        return TRUE;
     return ::IsDialogMessageA(m_hWnd, pMsg);
 }
 

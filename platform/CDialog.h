@@ -56,6 +56,7 @@ protected:
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
+    HACCEL m_hAccel = nullptr; // the dialog's accelerators, if any; user-interface thread only
 
 private:
     LRESULT HandleInitDialog(WPARAM wParam, LPARAM lParam);

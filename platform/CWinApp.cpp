@@ -155,6 +155,25 @@ BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR
         ERROR_SUCCESS;
 }
 
+UINT CWinApp::GetProfileInt(LPCTSTR lpszSection, LPCTSTR lpszEntry, int nDefault)
+{
+    CRegKeyHandle key(OpenSectionKey(lpszSection, KEY_READ));
+    DWORD type = 0, value = 0, size = sizeof value;
+    if (!key || ::RegQueryValueExA(key.get(), lpszEntry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value)
+        return static_cast<UINT>(nDefault);
+    return value;
+}
+
+BOOL CWinApp::WriteProfileInt(LPCTSTR lpszSection, LPCTSTR lpszEntry, int nValue)
+{
+    CRegKeyHandle key(OpenSectionKey(lpszSection, KEY_READ | KEY_WRITE));
+    DWORD value = static_cast<DWORD>(nValue);
+    return key && ::RegSetValueExA(key.get(), lpszEntry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                   sizeof value) == ERROR_SUCCESS;
+}
+
 int AfxMessageBox(LPCTSTR lpszText, UINT nType, UINT)
 {
     if ((nType & MB_ICONMASK) == 0)

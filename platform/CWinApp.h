@@ -49,6 +49,9 @@ public:
     // missing or not a string. The keys are created if missing.
     CString GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszDefault = nullptr);
     BOOL WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszValue);
+    // A number kept as a REG_DWORD value; nDefault when missing or not one.
+    UINT GetProfileInt(LPCTSTR lpszSection, LPCTSTR lpszEntry, int nDefault);
+    BOOL WriteProfileInt(LPCTSTR lpszSection, LPCTSTR lpszEntry, int nValue);
 
     LPCTSTR m_pszAppName = nullptr;      // set before InitInstance, then read-only
     LPCTSTR m_pszRegistryKey = nullptr;  // set by SetRegistryKey, then read-only

@@ -146,7 +146,12 @@ bool CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
         if (pChild != nullptr && pChild != this && pChild->OnChildNotify(WM_COMMAND, wParam, lParam, &ignored))
             return true;
     }
-    return OnCmdMsg(LOWORD(wParam), HIWORD(wParam));
+    // An accelerator (code 1, no control) reaches its command's entries,
+    // as a menu item (code 0) does.
+    int nCode = HIWORD(wParam);
+    if (hCtrl == nullptr && nCode == 1)
+        nCode = 0;
+    return OnCmdMsg(LOWORD(wParam), nCode);
 }
 
 bool CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)

@@ -224,6 +224,9 @@ private:
 // void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags)
 #define ON_WM_CHAR() { WM_CHAR, 0, 0, &afx::CharThunk<ThisClass, &ThisClass::OnChar> },
 
+// void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags)
+#define ON_WM_KEYDOWN() { WM_KEYDOWN, 0, 0, &afx::CharThunk<ThisClass, &ThisClass::OnKeyDown> },
+
 // void OnTimer(UINT_PTR nIDEvent)
 #define ON_WM_TIMER() { WM_TIMER, 0, 0, &afx::TimerThunk<ThisClass, &ThisClass::OnTimer> },
 

@@ -17,6 +17,10 @@
 #define IDC_STOP 1008
 #define IDC_COMMAND 1009
 #define IDC_TOPLINE 1010
+#define IDM_KEYATATIME 1011
+#define IDM_CP_OEM 1012
+#define IDM_CP_ANSI 1013
+#define IDM_CP_UTF8 1014
 
 // The About box reuses 1007 and 1008 for its two links.
 #define IDC_HOMEPAGE 1007

@@ -199,6 +199,8 @@ void RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWriter
         if (DrainPipe(outRead.get(), buffer, hWndHost, &nDrained) == 0)
             break;
         stdinWriter.Flush();
+        if (stdinWriter.TakeEnd())
+            inWrite.reset(); // the end of the child's input
         if (::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) {
             DrainPipe(outRead.get(), buffer, hWndHost);
             break;

@@ -24,6 +24,7 @@ void CStdinWriter::Open(HANDLE hWrite)
     CLock lock(m_lock);
     m_hWrite = hWrite;
     m_pending.clear();
+    m_bEndAsked = false;
 }
 
 void CStdinWriter::Write(const char* pData, size_t nCount)
@@ -58,6 +59,23 @@ void CStdinWriter::Close()
     CLock lock(m_lock);
     m_hWrite = nullptr;
     m_pending.clear();
+    m_bEndAsked = false;
+}
+
+void CStdinWriter::EndInput()
+{
+    CLock lock(m_lock);
+    m_bEndAsked = m_hWrite != nullptr;
+}
+
+bool CStdinWriter::TakeEnd()
+{
+    CLock lock(m_lock);
+    if (!m_bEndAsked || !m_pending.empty())
+        return false;
+    m_bEndAsked = false;
+    m_hWrite = nullptr;
+    return true;
 }
 
 size_t CStdinWriter::GetPendingCount()

@@ -8,7 +8,11 @@
 //  - Write (user-interface thread) queues the bytes and writes what the pipe
 //    takes at once; Flush (worker, on each pass of its pump) retries the rest;
 //  - Close (worker, before it closes the pipe) ends all use of the handle;
-//    bytes typed after that, or still queued, are dropped with the pipe.
+//    bytes typed after that, or still queued, are dropped with the pipe;
+//  - EndInput (user-interface thread) asks for the end of the input: once
+//    what is queued has gone, TakeEnd (worker) says so once, the writer
+//    writes nothing more, and the worker closes the pipe's write end, so the
+//    child reads to the end of its input.
 #pragma once
 
 #include "platform/CEvent.h"
@@ -28,6 +32,8 @@ public:
     void WriteKey(char ch);
     void Flush();                          // worker
     void Close();                          // worker
+    void EndInput();                       // user-interface thread
+    bool TakeEnd();                        // worker
     size_t GetPendingCount();              // any thread
 
 private:
@@ -36,4 +42,5 @@ private:
     CCriticalSection m_lock;
     HANDLE m_hWrite = nullptr; // guarded by m_lock; borrowed from the worker
     std::string m_pending;     // guarded by m_lock
+    bool m_bEndAsked = false;  // guarded by m_lock
 };

@@ -4,7 +4,8 @@
 
 BUILD=${VORLIK_BUILD:-$ROOT/build}
 APT_PACKAGES="g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
-  binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth googletest cmake make python3"
+  binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth googletest cmake make python3
+  fonts-dejavu-core"
 
 say() { printf '%s\n' "$*" >&2; }
 
@@ -61,7 +62,7 @@ start_xvfb() {
 # Starts a persistent wineserver for $WINEPREFIX and creates the prefix once.
 start_wineserver() {
     local fresh=0
-    [ -f "$WINEPREFIX/.vorlik-prefix-2" ] || fresh=1
+    [ -f "$WINEPREFIX/.vorlik-prefix-3" ] || fresh=1
     if [ "$fresh" = 1 ]; then
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
@@ -75,11 +76,15 @@ start_wineserver() {
         # Without a window manager every window close waits for one; unmanaged
         # windows close at once.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+        # The dialogs' "Courier" is not there under Wine, and a proportional
+        # font would stand in: a fixed-pitch one does, so columns line up.
+        wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Courier /d 'DejaVu Sans Mono' /f \
+            </dev/null >/dev/null 2>&1
         # A crashing test exe ends with a backtrace instead of waiting on a
         # crash dialog that nobody will close.
         wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
             </dev/null >/dev/null 2>&1
-        touch "$WINEPREFIX/.vorlik-prefix-2"
+        touch "$WINEPREFIX/.vorlik-prefix-3"
     else
         wine wineboot </dev/null >/dev/null 2>&1
     fi

@@ -75,12 +75,12 @@ TEST(EndToEnd, TypedInputReachesAnInteractiveChild)
     // Keys typed before the child exists are shown but not sent.
     ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe", kTimeoutMs));
     vorlik.Type("xyz\r");
-    // The pane shows each key and the child's echo of it.
+    // The pane shows the typed line and the child's echo of it.
     EXPECT_TRUE(WaitUntil([&] {
         std::string t = vorlik.PaneText();
         return std::count(t.begin(), t.end(), 'x') == 2 && std::count(t.begin(), t.end(), 'z') == 2;
     }));
-    vorlik.Type("q");
+    vorlik.Type("q\r");
     EXPECT_TRUE(vorlik.WaitForEnds(1));
 }
 

@@ -140,8 +140,7 @@ TEST_F(Hardening, CommandLines)
 TEST_F(Hardening, Output)
 {
     std::string bytes = Run(Tool("bytes"));
-    EXPECT_GE(bytes.size(), 250u + kEnd.size()) << "every byte but zero is shown";
-    EXPECT_NE(std::string::npos, bytes.find("\xfe\xff"));
+    EXPECT_GE(bytes.size(), 250u + kEnd.size()) << "every byte but zero is shown (in the console's code page)";
 
     EXPECT_EQ("abcdefghi" + kEnd, Run(Tool("zeros")));
 
@@ -216,7 +215,7 @@ TEST_F(Hardening, Input)
     EXPECT_TRUE(WaitUntil([&] { return m_vorlik.PaneText().size() >= typed.size(); }, 120000));
     EXPECT_TRUE(Answers());
     std::ofstream(gate) << "go";
-    m_vorlik.Type("q");
+    m_vorlik.Type("q\r");
     EXPECT_TRUE(WaitUntil([&] { return EndsWithEnd(m_vorlik.PaneText()); }, 60000));
     EXPECT_TRUE(ReadFileText(out) == expected) << "the child got " << ReadFileText(out).size() << " of "
                                                 << expected.size() << " bytes, or not in order";

@@ -22,6 +22,9 @@
 //   grandchild                    starts "ChildTool wait" sharing its output, ends
 //   tree                          starts "ChildTool ticker" sharing its output, then ticks too
 //   ticker                        writes "tick" every 100 ms for ever
+//   cat                           copies stdin to stdout until its end, then writes "eof"
+//   accents                       writes "cafe Ubung" with accents in code page 437
+//   utf8split                     writes "cafe" with the UTF-8 e-acute split over two writes
 //   closeout <ms>                 closes its output, waits ms, ends
 //   argfile <text>                writes text to %TEMP%\vorlik-argfile.txt
 #include "Pattern.h"
@@ -150,6 +153,18 @@ int main(int argc, char** argv)
         Write(Out(), all, sizeof all);
     } else if (mode == "ends") {
         Write("cr1\rcr2\rlf1\nlf2\n");
+    } else if (mode == "cat") {
+        char buf[512];
+        DWORD got = 0;
+        while (::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), buf, sizeof buf, &got, nullptr) && got > 0)
+            Write(Out(), buf, got);
+        Write("eof\r\n");
+    } else if (mode == "accents") {
+        Write("caf\x82 \x9a" "bung\r\n");
+    } else if (mode == "utf8split") {
+        Write("caf\xc3");
+        ::Sleep(300);
+        Write("\xa9\r\n");
     } else if (mode == "ticker") {
         for (;;) {
             Write("tick\r\n");

@@ -26,6 +26,7 @@ BOOL CRunTestDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     m_output.SubclassDlgItem(IDC_OUTPUT, this);
+    m_output.SetKeyAtATime(true); // every key reported, for the worker's tests
     return TRUE;
 }
 

@@ -35,6 +35,66 @@ void VorlikProcess::Type(const std::string& text) const
         ::PostMessageA(Item(IDC_OUTPUT), WM_CHAR, static_cast<unsigned char>(ch), 1);
 }
 
+namespace {
+
+void SendKey(WORD vk, bool bUp)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyA(vk, 0));
+    input.ki.dwFlags = bUp ? KEYEVENTF_KEYUP : 0;
+    ::SendInput(1, &input, sizeof input);
+}
+
+} // namespace
+
+void VorlikProcess::Press(WORD vk, bool bCtrl, bool bShift)
+{
+    if (bCtrl)
+        SendKey(VK_CONTROL, false);
+    if (bShift)
+        SendKey(VK_SHIFT, false);
+    SendKey(vk, false);
+    SendKey(vk, true);
+    if (bShift)
+        SendKey(VK_SHIFT, true);
+    if (bCtrl)
+        SendKey(VK_CONTROL, true);
+    ::Sleep(5);
+}
+
+void VorlikProcess::Keys(int id, const std::string& text) const
+{
+    HWND hCtl = Item(id);
+    RECT rc;
+    ::GetWindowRect(hCtl, &rc);
+    INPUT click[3] = {};
+    for (INPUT& in : click)
+        in.type = INPUT_MOUSE;
+    click[0].mi.dx = (rc.left + rc.right) / 2 * 65535 / ::GetSystemMetrics(SM_CXSCREEN);
+    click[0].mi.dy = (rc.top + rc.bottom) / 2 * 65535 / ::GetSystemMetrics(SM_CYSCREEN);
+    click[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(3, click, sizeof(INPUT));
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    WaitUntil([&] {
+        return ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_hDlg, nullptr), &info) && info.hwndFocus == hCtl;
+    });
+    for (char ch : text) {
+        if (ch == '\r') {
+            Press(VK_RETURN);
+        } else if (ch == '\b') {
+            Press(VK_BACK);
+        } else {
+            SHORT key = ::VkKeyScanA(ch);
+            Press(LOBYTE(key), (HIBYTE(key) & 2) != 0, (HIBYTE(key) & 1) != 0);
+        }
+    }
+}
+
 std::string VorlikProcess::PaneText() const
 {
     return WindowText(Item(IDC_OUTPUT));

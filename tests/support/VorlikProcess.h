@@ -26,6 +26,13 @@ public:
     void Click(int id) const;
     void Command(UINT id) const;
     void Type(const std::string& text) const;
+    // Real key presses, through the system's input queue and Vorlik's own
+    // message loop (translation, dialog keys): a click on control id first
+    // brings the window to the front and focuses the control, then each
+    // character of text is typed ('\r' is Enter, '\b' Backspace).
+    void Keys(int id, const std::string& text) const;
+    // One key press with modifiers, to the control that has the focus.
+    static void Press(WORD vk, bool bCtrl = false, bool bShift = false);
     std::string PaneText() const;
     // File > Copy, then what it put on the clipboard ("" when nothing came).
     std::string CopyOutput() const;
