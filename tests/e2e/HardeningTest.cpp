@@ -75,8 +75,10 @@ protected:
                     DismissMessageBox(hBox);
                     WaitUntil([&] { return !::IsWindow(hBox); });
                 }
+                // The mark ended the old text, so an end line at the end is
+                // the new run's (whose output may hold a '~' of its own).
                 text = m_vorlik.PaneText();
-                return EndsWithEnd(text) && text.find('~') == std::string::npos;
+                return EndsWithEnd(text);
             },
             timeoutMs);
         return text;
