@@ -175,6 +175,7 @@ private:
     long m_nKeepChars = kKeepChars;
     bool m_bPacing = false;   // the pace timer runs
     bool m_bSettled = true;   // no released output waits to be shown again
+    bool m_bSkippedLastTick = false; // the last tick skipped: this one shows output
     DWORD m_dwLastTick = 0;
     int m_nLineHeight = 0;    // 0 until known
     long m_nTailLine = 0;     // characters after the pane's last line feed

@@ -28,7 +28,7 @@ TEST(ConsoleInput, AnInteractiveCmdTakesWholeLines)
 {
     VorlikProcess vorlik;
     ASSERT_TRUE(vorlik.Ready());
-    vorlik.Run("cmd");
+    vorlik.Keys(IDC_COMMAND, "cmd\r"); // Enter in the command box presses Run
     ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "cmd.exe", kTimeoutMs));
     vorlik.Keys(IDC_OUTPUT, "echo hello vorlik\r");
     EXPECT_TRUE(PaneHas(vorlik, "\nhello vorlik")) << vorlik.PaneText();
@@ -93,7 +93,7 @@ TEST(ConsoleInput, EarlierOutputNeverChangesAndOutputGoesAboveTheLineBeingTyped)
         ticks = static_cast<size_t>(std::count(text.begin(), text.end(), 'k'));
         return ticks >= 5 && text.size() > 3 && text.compare(text.size() - 5, 5, "\r\nabc") == 0;
     })) << vorlik.PaneText();
-    vorlik.Click(IDC_STOP);
+    VorlikProcess::Press('C', true); // nothing selected: as Stop
     EXPECT_TRUE(vorlik.WaitForEnds(1));
 }
 
