@@ -39,16 +39,24 @@ void CKeptOutput::AddPending(const char* p, size_t n)
 void CKeptOutput::TakePending(size_t nMax, std::string& out)
 {
     while (nMax > 0 && !m_pending.empty()) {
-        Range& front = m_pending.front();
-        size_t n = static_cast<size_t>(std::min<uint64_t>(nMax, front.length));
-        m_spool.Read(front.offset, n, out);
-        front.offset += n;
-        front.length -= n;
-        m_nPending -= n;
-        nMax -= n;
-        if (front.length == 0)
-            m_pending.pop_front();
+        Range r = PopPending(nMax);
+        m_spool.Read(r.offset, static_cast<size_t>(r.length), out);
+        nMax -= static_cast<size_t>(r.length);
     }
+}
+
+// Takes up to n bytes off the front of the pending output, from its first
+// range only.
+CKeptOutput::Range CKeptOutput::PopPending(uint64_t n)
+{
+    Range& front = m_pending.front();
+    Range taken{ front.offset, std::min(n, front.length) };
+    front.offset += taken.length;
+    front.length -= taken.length;
+    m_nPending -= taken.length;
+    if (front.length == 0)
+        m_pending.pop_front();
+    return taken;
 }
 
 void CKeptOutput::SkipPending(size_t nKeep)
@@ -73,15 +81,9 @@ void CKeptOutput::SkipPending(size_t nKeep)
         skip += static_cast<uint64_t>(lf - kept.data()) + 1;
 
     while (skip > 0) {
-        Range& front = m_pending.front();
-        uint64_t n = std::min(skip, front.length);
-        AddReleased({ front.offset, n });
-        front.offset += n;
-        front.length -= n;
-        m_nPending -= n;
-        skip -= n;
-        if (front.length == 0)
-            m_pending.pop_front();
+        Range r = PopPending(skip);
+        AddReleased(r);
+        skip -= r.length;
     }
 }
 

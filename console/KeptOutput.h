@@ -58,6 +58,7 @@ private:
     template <class Ranges>
     bool ReadRanges(const Ranges& ranges, const Sink& sink);
     void AddReleased(Range range);
+    Range PopPending(uint64_t n);
     void BoundMemory();
 
     COutputSpool m_spool;
