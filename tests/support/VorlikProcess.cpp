@@ -81,7 +81,8 @@ void VorlikProcess::Keys(int id, const std::string& text) const
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     WaitUntil([&] {
-        return ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_hDlg, nullptr), &info) && info.hwndFocus == hCtl;
+        return ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_hDlg, nullptr), &info) &&
+            (info.hwndFocus == hCtl || ::IsChild(hCtl, info.hwndFocus)); // a combo box's edit, say
     });
     for (char ch : text) {
         if (ch == '\r') {
