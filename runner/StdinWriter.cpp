@@ -89,7 +89,7 @@ void CStdinWriter::FlushLocked()
     // A non-blocking write may take all of a piece or nothing of it (Wine) or
     // part of it (Windows); halving the piece on a refusal makes progress
     // either way until not even one byte fits.
-    size_t piece = 512;
+    size_t piece = 1024; // the pipe's size: a typed line of up to 1 KB goes in one write
     while (m_hWrite != nullptr && !m_pending.empty() && piece > 0) {
         DWORD toWrite = static_cast<DWORD>(std::min(piece, m_pending.size()));
         DWORD written = 0;
