@@ -82,6 +82,15 @@ SCROLLINFO ScrollInfo(HWND hWnd, int nBar)
     return si;
 }
 
+// Where hWnd lies in its parent's client area.
+RECT RectInParent(HWND hWnd)
+{
+    RECT rc;
+    ::GetWindowRect(hWnd, &rc);
+    ::MapWindowPoints(nullptr, ::GetParent(hWnd), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
 long CountLines(const std::string& text)
 {
     return static_cast<long>(std::count(text.begin(), text.end(), '\n'));
@@ -707,9 +716,7 @@ std::string COutputPane::TextRange(long nFrom, long nTo) const
 HWND COutputPane::CreateTwin(bool bVisible) const
 {
     HWND hParent = ::GetParent(m_hWnd);
-    RECT rc;
-    ::GetWindowRect(m_hWnd, &rc);
-    ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
+    RECT rc = RectInParent(m_hWnd);
     char className[64] = "";
     ::GetClassNameA(m_hWnd, className, sizeof className);
     DWORD style = static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE));
@@ -736,10 +743,7 @@ HWND COutputPane::CreateTwin(bool bVisible) const
 void COutputPane::TakeOver(HWND hNew)
 {
     HWND hOld = m_hWnd;
-    HWND hParent = ::GetParent(hOld);
-    RECT rc;
-    ::GetWindowRect(hOld, &rc);
-    ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
+    RECT rc = RectInParent(hOld);
     HWND hPrev = ::GetWindow(hOld, GW_HWNDPREV);
     ::SetWindowPos(hNew, hPrev != nullptr ? hPrev : HWND_TOP, rc.left, rc.top, rc.right - rc.left,
                    rc.bottom - rc.top, SWP_NOACTIVATE);

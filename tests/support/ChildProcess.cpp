@@ -49,25 +49,6 @@ std::string BesideTests(const char* fileName)
     return dir + fileName;
 }
 
-bool WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs)
-{
-    return WaitUntil(
-        [&] {
-            CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-            if (!snapshot)
-                return false;
-            PROCESSENTRY32 entry{};
-            entry.dwSize = sizeof entry;
-            for (BOOL more = ::Process32First(snapshot.get(), &entry); more;
-                 more = ::Process32Next(snapshot.get(), &entry)) {
-                if (entry.th32ParentProcessID == parentPid && lstrcmpiA(entry.szExeFile, exeName) == 0)
-                    return true;
-            }
-            return false;
-        },
-        timeoutMs);
-}
-
 namespace {
 
 void ForEachProcess(const char* exeName, const std::function<void(const PROCESSENTRY32&)>& visit)
@@ -83,6 +64,17 @@ void ForEachProcess(const char* exeName, const std::function<void(const PROCESSE
 }
 
 } // namespace
+
+bool WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs)
+{
+    return WaitUntil(
+        [&] {
+            bool found = false;
+            ForEachProcess(exeName, [&](const PROCESSENTRY32& entry) { found |= entry.th32ParentProcessID == parentPid; });
+            return found;
+        },
+        timeoutMs);
+}
 
 int CountProcesses(const char* exeName)
 {
