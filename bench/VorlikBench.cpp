@@ -9,9 +9,6 @@
 // and the spread.
 #include "console/OutputPane.h"
 
-#include "ChildProcess.h"
-#include "Pump.h"
-#include "TestFiles.h"
 #include "VorlikProcess.h"
 #include "helpers/Pattern.h"
 #include "res/resource.h"

@@ -649,6 +649,10 @@ void COutputPane::AbortRebuild()
 // it.
 bool COutputPane::IsFollowing()
 {
+    // A pane with no output follows, whatever the control's scroll range
+    // (not brought up to date while redrawing is off) says of its old text.
+    if (GetTextLength() <= static_cast<long>(m_strInput.size()))
+        return true;
     SCROLLINFO si = ScrollInfo(m_hWnd, SB_VERT);
     if (si.nPage == 0)
         return true;

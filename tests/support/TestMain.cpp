@@ -1,7 +1,6 @@
 // main() of every test executable: the framework's application object is
 // made ready as the program's entry point would, then GoogleTest runs.
-#include "UiCall.h"
-#include "platform/Afx.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,20 +1,23 @@
 #include "VorlikProcess.h"
 
-#include "Pump.h"
-#include "TestFiles.h"
-#include "WindowText.h"
-#include "res/resource.h"
-
 namespace testsupport {
+
+const std::string kEnd = "\n--End--\n"; // the control keeps a lone line feed
+const std::string kSavedEnd = "\r\n--End--\r\n";
 
 VorlikProcess::VorlikProcess() : m_process("\"" + BesideTests("Vorlik.exe") + "\"")
 {
     if (m_process.Started())
-        m_hDlg = WaitForTopWindow(m_process.Pid(), "#32770", "Vorlik", kTimeoutMs);
+        m_hDlg = WaitForTopWindow(m_process.Pid(), "Vorlik");
 }
 
-void VorlikProcess::Run(const std::string& command)
+void VorlikProcess::Run(const std::string& command) const
 {
+    Type("~");
+    WaitUntil([&] {
+        std::string text = PaneText();
+        return !text.empty() && text.back() == '~';
+    });
     ::SendMessageA(Item(IDC_COMMAND), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(command.c_str()));
     Click(IDC_RUN);
 }
@@ -85,26 +88,36 @@ void VorlikProcess::Keys(int id, const std::string& text) const
             (info.hwndFocus == hCtl || ::IsChild(hCtl, info.hwndFocus)); // a combo box's edit, say
     });
     for (char ch : text) {
-        if (ch == '\r') {
-            Press(VK_RETURN);
-        } else if (ch == '\b') {
-            Press(VK_BACK);
-        } else {
-            SHORT key = ::VkKeyScanA(ch);
-            Press(LOBYTE(key), (HIBYTE(key) & 2) != 0, (HIBYTE(key) & 1) != 0);
-        }
+        SHORT key = ch == '\r' ? VK_RETURN : ch == '\b' ? VK_BACK : ::VkKeyScanA(ch);
+        Press(LOBYTE(key), (HIBYTE(key) & 2) != 0, (HIBYTE(key) & 1) != 0);
     }
 }
 
-std::string VorlikProcess::PaneText() const
+bool VorlikProcess::PaneHas(const std::string& text) const
 {
-    return WindowText(Item(IDC_OUTPUT));
+    return WaitUntil([&] { return PaneText().find(text) != std::string::npos; });
+}
+
+bool VorlikProcess::WaitForEnd(std::vector<std::string>* pBoxes, DWORD timeoutMs) const
+{
+    return WaitUntil(
+        [&] {
+            if (HWND hBox = FindMessageBox(Pid())) {
+                if (pBoxes != nullptr)
+                    pBoxes->push_back(ReadMessageBox(hBox).text);
+                DismissMessageBox(hBox);
+                WaitUntil([&] { return !::IsWindow(hBox); });
+            }
+            std::string text = PaneText();
+            return text.size() >= kEnd.size() && text.compare(text.size() - kEnd.size(), kEnd.size(), kEnd) == 0;
+        },
+        timeoutMs);
 }
 
 std::string VorlikProcess::CopyOutput() const
 {
-    // Opening the clipboard to look while Vorlik copies would make its copy
-    // fail (quietly, as designed): wait for the clipboard to change first.
+    // Looking at the clipboard while Vorlik copies would make its copy fail
+    // (quietly, by design): wait for the clipboard to change first.
     DWORD sequence = ::GetClipboardSequenceNumber();
     Command(IDM_COPY);
     if (!WaitUntil([&] { return ::GetClipboardSequenceNumber() != sequence; }))
@@ -116,25 +129,25 @@ bool VorlikProcess::SaveAs(const std::string& path) const
 {
     ::DeleteFileA(path.c_str());
     Command(IDM_SAVE);
-    HWND hSave = WaitForTopWindow(Pid(), "#32770", "Save As", kTimeoutMs);
+    HWND hSave = WaitForTopWindow(Pid(), "Save As");
     if (hSave == nullptr)
         return false;
-    // The file name box: a combo box (cmb13) in newer dialogs, an edit (edt1).
+    // The file name box: a combo box (cmb13) with an edit, or an edit (edt1).
     HWND hName = ::GetDlgItem(hSave, 0x47C);
-    if (hName != nullptr && ::FindWindowExA(hName, nullptr, "Edit", nullptr) != nullptr)
-        hName = ::FindWindowExA(hName, nullptr, "Edit", nullptr);
+    if (HWND hEdit = ::FindWindowExA(hName, nullptr, "Edit", nullptr))
+        hName = hEdit;
     if (hName == nullptr)
         hName = ::GetDlgItem(hSave, 0x480);
     ::SendMessageA(hName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     ::PostMessageA(hSave, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hSave, IDOK)));
-    // Saved once the dialog is gone and Vorlik answers again.
     DWORD_PTR r = 0;
     return WaitUntil([&] { return !::IsWindow(hSave); }) &&
         ::SendMessageTimeoutA(m_hDlg, WM_NULL, 0, 0, SMTO_NORMAL, 600000, &r) != 0;
 }
 
-std::string VorlikProcess::SaveOutput(const std::string& path) const
+std::string VorlikProcess::SaveOutput() const
 {
+    std::string path = TempPath("vorlik-saved") + ".txt";
     if (!SaveAs(path))
         return "<not saved>";
     std::string text = ReadFileText(path);
@@ -142,21 +155,10 @@ std::string VorlikProcess::SaveOutput(const std::string& path) const
     return text;
 }
 
-bool VorlikProcess::WaitForEnds(int count) const
-{
-    return WaitUntil([&] {
-        std::string text = PaneText();
-        int found = 0;
-        for (size_t pos = text.find("--End--"); pos != std::string::npos; pos = text.find("--End--", pos + 1))
-            ++found;
-        return found >= count;
-    });
-}
-
 MessageBoxSeen VorlikProcess::ExpectMessageBox() const
 {
-    HWND hBox = WaitForMessageBox(m_process.Pid(), kTimeoutMs);
-    if (hBox == nullptr)
+    HWND hBox = nullptr;
+    if (!WaitUntil([&] { return (hBox = FindMessageBox(Pid())) != nullptr; }))
         return MessageBoxSeen{ "", "<no message box>" };
     MessageBoxSeen seen = ReadMessageBox(hBox);
     DismissMessageBox(hBox);
@@ -164,9 +166,21 @@ MessageBoxSeen VorlikProcess::ExpectMessageBox() const
     return seen;
 }
 
+bool VorlikProcess::Answers() const
+{
+    DWORD_PTR r = 0;
+    return ::SendMessageTimeoutA(m_hDlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) != 0;
+}
+
 bool VorlikProcess::WaitForExit(DWORD* pExitCode)
 {
     return m_process.WaitForExit(kTimeoutMs, pExitCode);
+}
+
+bool VorlikProcess::Exit()
+{
+    Command(IDCANCEL);
+    return WaitForExit();
 }
 
 } // namespace testsupport

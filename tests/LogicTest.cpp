@@ -1,0 +1,164 @@
+// Logic on real files and pipes: command-line resolution, the stdin writer
+// and the output's code pages.
+#include "console/OutputDecoder.h"
+#include "runner/CommandLine.h"
+#include "runner/StdinWriter.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+// Replaces each "$D" with the test folder, each "$R" with the root file.
+std::string Expand(std::string s, const std::string& dir, const std::string& root)
+{
+    for (size_t at; (at = s.find("$D")) != std::string::npos;)
+        s.replace(at, 2, dir);
+    for (size_t at; (at = s.find("$R")) != std::string::npos;)
+        s.replace(at, 2, root);
+    return s;
+}
+
+} // namespace
+
+TEST(CommandLine, ResolvesAgainstTheSearchPathOrGoesToTheInterpreter)
+{
+    std::string dir = TempPath("vorlik-resolve-");
+    std::string root = "vorlik-root-" + std::to_string(::GetCurrentProcessId()) + ".exe";
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    std::vector<std::string> files = { "C:\\" + root };
+    for (const char* name : { "vtool.exe", "vtwo.bat", "vtwo.com", "vthree.exe", "vthree.bat", "my tool.exe",
+                              "a.py.exe", "nada.exe.exe", "vlong.exe" })
+        files.push_back(dir + "\\" + name);
+    for (const std::string& f : files)
+        ::CloseHandle(::CreateFileA(f.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    char oldPath[32767] = "", oldCwd[MAX_PATH] = "";
+    ::GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
+    ::GetCurrentDirectoryA(sizeof oldCwd, oldCwd);
+    ::SetEnvironmentVariableA("PATH", (dir + ";" + oldPath).c_str());
+    ::SetCurrentDirectoryA("C:\\windows");
+
+    const std::string fits(1023 - 11, 'x'); // "cmd.exe /c " and this: exactly 1023
+    const std::string longArgs(1023 - (dir.size() + 13), 'a'); // "$D\vlong.exe" and these: 1023
+    struct Case {
+        std::string typed, line, dir; // line "" = refused, left as typed
+    };
+    const Case cases[] = {
+        { "dir /w", "cmd.exe /c dir /w", "" },
+        { "", "cmd.exe /c ", "" },
+        { " dir", "cmd.exe /c  dir", "" },
+        { "\"no such\" \"x y\"", "cmd.exe /c \"no such\" \"x y\"", "" },
+        { "vtool -n 3  host", "\"$D\\vtool.exe\" -n 3  host", "$D" },
+        { "vtool", "\"$D\\vtool.exe\" ", "$D" },
+        { "vtool.exe -x", "\"$D\\vtool.exe\" -x", "$D" },
+        { "vtwo", "\"$D\\vtwo.bat\" ", "$D" },   // .bat before .com
+        { "vthree", "\"$D\\vthree.exe\" ", "$D" }, // .exe before .bat
+        { "a.py x", "\"$D\\a.py.exe\" x", "$D" },  // no three-letter extension: completed
+        { "nada.exe", "cmd.exe /c nada.exe", "" },
+        { "\"$D\\my tool.exe\" -a", "\"$D\\my tool.exe\"  -a", "$D" },
+        { "\"$D\\my tool.exe\"c d", "\"$D\\my tool.exe\" c d", "$D" },
+        { "\"$D\\my tool.exe -a", "cmd.exe /c \"$D\\my tool.exe -a", "" },
+        { "C:\\$R", "\"C:\\$R\" ", "C:\\" },
+        { "\\$R", "\"C:\\$R\" ", "" },
+        { fits, "cmd.exe /c " + fits, "" },
+        { fits + "x", "", "" },
+        { std::string(5000, 'y'), "", "" },
+        { "vlong " + longArgs, "\"$D\\vlong.exe\" " + longArgs, "$D" },
+        { "vlong " + longArgs + "a", "", "" },
+    };
+    for (const Case& c : cases) {
+        std::string typed = Expand(c.typed, dir, root);
+        CString command(typed.c_str()), directory("untouched");
+        bool ok = ResolveCommandLine(command, directory);
+        SCOPED_TRACE(typed.substr(0, 60));
+        EXPECT_EQ(!c.line.empty(), ok);
+        EXPECT_EQ(c.line.empty() ? typed : Expand(c.line, dir, root), std::string(command));
+        EXPECT_EQ(c.line.empty() ? "untouched" : Expand(c.dir, dir, root), std::string(directory));
+    }
+    // The current directory is searched too.
+    ::SetEnvironmentVariableA("PATH", oldPath);
+    ::SetCurrentDirectoryA(dir.c_str());
+    CString command("vtwo"), directory;
+    ResolveCommandLine(command, directory);
+    EXPECT_EQ("\"" + dir + "\\vtwo.bat\" ", std::string(command));
+
+    ::SetCurrentDirectoryA(oldCwd);
+    for (const std::string& f : files)
+        ::DeleteFileA(f.c_str());
+    ::RemoveDirectoryA(dir.c_str());
+}
+
+TEST(CommandLine, OnWindows9xTheInterpreterIsCommandCom)
+{
+    // Wine reports Windows 98 to one exe when its AppDefaults say so.
+    const char* key = "Software\\Wine\\AppDefaults\\ResolveProbe.exe";
+    HKEY hKey = nullptr;
+    ::RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr);
+    ::RegSetValueExA(hKey, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
+    ::RegCloseKey(hKey);
+    std::string out = TempPath("vorlik-probe");
+    std::string cmd = "cmd /c \"\"" + BesideTests("ResolveProbe.exe") + "\" \"dir /w\" >\"" + out + "\"\"";
+    ChildProcess probe(cmd);
+    EXPECT_TRUE(probe.WaitForExit(kTimeoutMs));
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, key);
+    EXPECT_EQ("1|command.com /c dir /w|\r\n", ReadFileText(out));
+    ::DeleteFileA(out.c_str());
+    EXPECT_TRUE(IsWindowsNT()) << "this test process itself is NT";
+}
+
+TEST(StdinWriter, NeverBlocksKeepsTheOrderAndWritesNothingOutsideOpenAndClose)
+{
+    HANDLE hRead = nullptr, hWrite = nullptr;
+    ASSERT_TRUE(::CreatePipe(&hRead, &hWrite, nullptr, 1024));
+    CStdinWriter writer;
+    writer.Write("-", 1); // before Open: dropped
+    writer.Open(hWrite);
+    std::string sent;
+    for (int i = 0; i < 5000; ++i) {
+        sent += static_cast<char>('a' + i % 26);
+        writer.Write(&sent.back(), 1); // would block for ever on the full pipe without the queue
+    }
+    EXPECT_GT(writer.GetPendingCount(), 0u);
+    std::string got;
+    while (got.size() < sent.size() && (writer.Flush(), true)) {
+        std::string chunk = ReadAvailable(hRead);
+        if (chunk.empty() && writer.GetPendingCount() == 0)
+            break;
+        got += chunk;
+    }
+    EXPECT_EQ(sent, got);
+    writer.Close();
+    writer.Write("c", 1);
+    writer.Flush();
+    EXPECT_EQ("", ReadAvailable(hRead)) << "nothing after Close";
+    ::CloseHandle(hRead);
+    ::CloseHandle(hWrite);
+}
+
+TEST(OutputDecoder, ShowsEachCodePageInTheAnsiOneAndNeverSplitsACharacter)
+{
+    if (::GetOEMCP() != 437 || ::GetACP() != 1252)
+        GTEST_SKIP() << "the expected texts are for code pages 437 and 1252";
+    struct Case {
+        COutputDecoder::CodePage codePage;
+        std::vector<std::string> pieces;
+        std::string shown;
+    };
+    const Case cases[] = {
+        { COutputDecoder::oem, { "caf\x82 \x9a" "bung" }, "caf\xe9 \xdc" "bung" },
+        { COutputDecoder::ansi, { "caf\x82 \x9a" }, "caf\x82 \x9a" },
+        { COutputDecoder::utf8, { "caf\xc3", "\xa9 \xe2\x82", "\xac" }, "caf\xe9 \x80" },
+        { COutputDecoder::utf8, { "\xe4\xb8\x80 \xff!" }, "? ?!" },
+    };
+    for (const Case& c : cases) {
+        COutputDecoder decoder;
+        decoder.SetCodePage(c.codePage);
+        std::string out;
+        for (const std::string& piece : c.pieces)
+            decoder.Decode(piece.data(), piece.size(), out);
+        EXPECT_EQ(c.shown, out) << c.codePage;
+    }
+}

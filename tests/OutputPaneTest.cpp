@@ -1,0 +1,247 @@
+// The output pane of the real main dialog, on its RICHED32 control: output
+// goes to the end whatever the caret, the scroll follows the newest line
+// only from the bottom, the whole run is kept past the pane's bound, a
+// replaced control takes the old one's place and focus, and Copy takes it
+// all.
+#include "console/ConsoleDlg.h"
+
+#include "TestSupport.h"
+#include "helpers/Pattern.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+class CTestConsole : public CConsoleDlg {
+public:
+    using CConsoleDlg::m_output;
+};
+
+HWND Pane(HWND hDlg)
+{
+    return ::GetDlgItem(hDlg, IDC_OUTPUT);
+}
+
+// Hands text to the pane as a run's output, and waits until it shows.
+void Append(CTestConsole& dlg, HWND hDlg, const std::string& text)
+{
+    OnUiThread(hDlg, [&] { dlg.m_output.AppendText(text.c_str()); });
+    WaitUntil([&] { return !Ask(hDlg, [&] { return dlg.m_output.IsCatchingUp(); }); });
+}
+
+void SetText(HWND hDlg, const std::string& text)
+{
+    ::SendMessageA(Pane(hDlg), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::string Lines(int from, int count)
+{
+    std::string s;
+    for (int i = from; i < from + count; ++i)
+        s += (s.empty() ? "L" : "\r\nL") + std::to_string(i);
+    return s;
+}
+
+int FirstVisible(HWND hDlg)
+{
+    return static_cast<int>(::SendMessageA(Pane(hDlg), EM_GETFIRSTVISIBLELINE, 0, 0));
+}
+
+POINTL PosOf(HWND hDlg, long index)
+{
+    POINTL pt{};
+    ::SendMessageA(Pane(hDlg), EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&pt), index);
+    return pt;
+}
+
+bool InView(HWND hDlg, long index)
+{
+    RECT rc;
+    ::GetClientRect(Pane(hDlg), &rc);
+    POINTL pt = PosOf(hDlg, index);
+    return pt.x >= rc.left && pt.x < rc.right && pt.y >= rc.top && pt.y < rc.bottom;
+}
+
+int RichEditChildren(HWND hDlg)
+{
+    int n = 0;
+    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h != nullptr; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        char name[32] = "";
+        ::GetClassNameA(h, name, sizeof name);
+        n += lstrcmpiA(name, "RICHEDIT") == 0 ? 1 : 0;
+    }
+    return n;
+}
+
+std::string Whole(CTestConsole& dlg, HWND hDlg)
+{
+    std::string whole;
+    OnUiThread(hDlg, [&] { dlg.m_output.ReadWholeOutput("\r\n", [&](const std::string& s) { whole += s; }); });
+    return whole;
+}
+
+} // namespace
+
+TEST(OutputPane, AppendsAtTheEndAndScrollsOnlyAsFarAsTheNewestLineNeeds)
+{
+    CTestConsole dlg;
+    std::string text;
+    CHARRANGE sel{ -1, -1 };
+    int visible = 0, afterInView = -1, afterTwoBelow = -1, afterScrolledUp = -1, afterBottom = -1;
+    bool lastInView = false, endInViewSideways = false;
+    RunModalWith(dlg, [&](HWND hDlg) {
+        SetText(hDlg, "first\r\nsecond");
+        ::SendMessageA(Pane(hDlg), EM_SETSEL, 2, 5);
+        Append(dlg, hDlg, " tail");
+        text = WindowText(Pane(hDlg));
+        ::SendMessageA(Pane(hDlg), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+
+        // How many line starts fit in the view.
+        SetText(hDlg, Lines(0, 200));
+        RECT rc;
+        ::GetClientRect(Pane(hDlg), &rc);
+        while (PosOf(hDlg, static_cast<long>(::SendMessageA(Pane(hDlg), EM_LINEINDEX, visible, 0))).y < rc.bottom)
+            ++visible;
+        // The newest line starts in view: nothing scrolls.
+        SetText(hDlg, Lines(0, visible - 1));
+        Append(dlg, hDlg, "\r\n" + Lines(visible - 1, 1));
+        afterInView = FirstVisible(hDlg);
+        // Two lines below the view: scrolled by their count and one more,
+        // which the control stops at the bottom.
+        SetText(hDlg, Lines(0, visible));
+        Append(dlg, hDlg, "\r\n" + Lines(visible, 2));
+        afterTwoBelow = FirstVisible(hDlg);
+        lastInView = InView(hDlg, static_cast<long>(::SendMessageA(Pane(hDlg), EM_LINEINDEX, visible + 1, 0)));
+        // Scrolled to the top, the view stays; back at the bottom, it follows.
+        SetText(hDlg, Lines(0, 200));
+        ::SendMessageA(Pane(hDlg), WM_VSCROLL, SB_TOP, 0);
+        Append(dlg, hDlg, "\r\n" + Lines(200, 1));
+        afterScrolledUp = FirstVisible(hDlg);
+        ::SendMessageA(Pane(hDlg), WM_VSCROLL, SB_BOTTOM, 0);
+        Append(dlg, hDlg, "\r\n" + Lines(201, 1));
+        afterBottom = FirstVisible(hDlg);
+        // Scrolled sideways: the end of the text comes into view.
+        SetText(hDlg, std::string(400, 'w') + "\r\n" + std::string(400, 'v'));
+        ::SendMessageA(Pane(hDlg), WM_HSCROLL, SB_RIGHT, 0);
+        Append(dlg, hDlg, "\r\nend");
+        endInViewSideways = InView(hDlg, static_cast<long>(::SendMessageA(Pane(hDlg), WM_GETTEXTLENGTH, 0, 0)) - 1);
+    });
+    EXPECT_EQ("first\r\nsecond tail", text);
+    EXPECT_EQ(static_cast<LONG>(text.size()), sel.cpMin) << "the selection gave way to the caret at the end";
+    EXPECT_EQ(sel.cpMin, sel.cpMax);
+    ASSERT_GT(visible, 3);
+    EXPECT_EQ(0, afterInView);
+    EXPECT_EQ(2, afterTwoBelow);
+    EXPECT_TRUE(lastInView);
+    EXPECT_EQ(0, afterScrolledUp) << "a view scrolled away stays put";
+    EXPECT_EQ(202 - visible, afterBottom) << "at the bottom, the view follows the output again";
+    EXPECT_TRUE(endInViewSideways);
+}
+
+// Past its bound the pane shows the newest output from a line start, and the
+// whole run stays for Save and Copy, whether it comes as a flood (the pane
+// skips ahead, then settles) or slowly (the pane trims).
+TEST(OutputPane, KeepsTheWholeRunPastItsBoundAndShowsTheNewestFromALineStart)
+{
+    const long bound = 100000, keep = 30000;
+    const std::string all = Pattern(250000);
+    for (bool flood : { true, false }) {
+        SCOPED_TRACE(flood ? "flood" : "slow");
+        CTestConsole dlg;
+        std::string whole, text;
+        int panes = 0;
+        RunModalWith(dlg, [&](HWND hDlg) {
+            OnUiThread(hDlg, [&] { dlg.m_output.SetMaxChars(bound, keep); });
+            for (size_t i = 0; i < all.size(); i += 3000) {
+                std::string piece = all.substr(i, 3000);
+                if (flood)
+                    OnUiThread(hDlg, [&] { dlg.m_output.AppendText(piece.c_str()); });
+                else
+                    Append(dlg, hDlg, piece);
+            }
+            Append(dlg, hDlg, "");
+            whole = Whole(dlg, hDlg);
+            text = WindowText(Pane(hDlg));
+            WaitUntil([&] { return RichEditChildren(hDlg) == 1; });
+            panes = RichEditChildren(hDlg);
+        });
+        EXPECT_TRUE(whole == all) << "every byte, in order (" << whole.size() << " of " << all.size() << ")";
+        EXPECT_LE(static_cast<long>(text.size()), bound);
+        EXPECT_GE(static_cast<long>(text.size()), keep - 60);
+        ASSERT_LT(text.size(), all.size());
+        EXPECT_TRUE(all.compare(all.size() - text.size(), text.size(), text) == 0) << "the newest output, whole";
+        EXPECT_EQ('\n', all[all.size() - text.size() - 1]) << "cut at the start of a line";
+        EXPECT_EQ(1, panes) << "no hidden or replaced control is left";
+    }
+}
+
+TEST(OutputPane, AReplacedControlTakesTheOldOnesPlaceFontTabOrderAndFocus)
+{
+    CTestConsole dlg;
+    CRect before, after;
+    HWND hNextBefore = nullptr, hNextAfter = nullptr, hFocus = nullptr;
+    CHARFORMATA fontBefore{ sizeof(CHARFORMATA) }, fontAfter{ sizeof(CHARFORMATA) };
+    std::string cleared = "?", typed;
+    int panes = 0;
+    bool replaced = false;
+    RunModalWith(dlg, [&](HWND hDlg) {
+        HWND hOld = Pane(hDlg);
+        before = ChildRect(hDlg, IDC_OUTPUT);
+        hNextBefore = ::GetNextDlgTabItem(hDlg, hOld, FALSE);
+        ::SendMessageA(hOld, EM_GETCHARFORMAT, FALSE, reinterpret_cast<LPARAM>(&fontBefore));
+        OnUiThread(hDlg, [&] { ::SetFocus(hOld); });
+        std::string big;
+        while (big.size() < 1000000)
+            big += "0123456789 0123456789 0123456789 0123456789 0123456789 0123456789\r\n";
+        SetText(hDlg, big);
+        OnUiThread(hDlg, [&] { dlg.m_output.Clear(); });
+        cleared = WindowText(Pane(hDlg));
+        after = ChildRect(hDlg, IDC_OUTPUT);
+        hNextAfter = ::GetNextDlgTabItem(hDlg, Pane(hDlg), FALSE);
+        ::SendMessageA(Pane(hDlg), EM_GETCHARFORMAT, FALSE, reinterpret_cast<LPARAM>(&fontAfter));
+        hFocus = Ask(hDlg, [] { return ::GetFocus(); });
+        ::SendMessageA(Pane(hDlg), WM_CHAR, 'z', 1);
+        typed = WindowText(Pane(hDlg));
+        WaitUntil([&] { return RichEditChildren(hDlg) == 1; });
+        panes = RichEditChildren(hDlg);
+        replaced = hOld != Pane(hDlg);
+    });
+    EXPECT_TRUE(replaced) << "a big pane is replaced, not emptied";
+    EXPECT_EQ("", cleared);
+    EXPECT_TRUE(::EqualRect(before, after));
+    EXPECT_EQ(hNextBefore, hNextAfter) << "the same place in the tab order";
+    EXPECT_STREQ(fontBefore.szFaceName, fontAfter.szFaceName) << "the dialog's font, not the control's own";
+    EXPECT_EQ(fontBefore.yHeight, fontAfter.yHeight);
+    EXPECT_EQ(::GetDlgItem(dlg.m_hWnd, IDC_OUTPUT), hFocus) << "the new control has the focus";
+    EXPECT_EQ("z", typed) << "and takes typing";
+    EXPECT_EQ(1, panes) << "the old control is destroyed";
+}
+
+TEST(OutputPane, CopyTakesTheWholeOutputOrSaysItIsTooLarge)
+{
+    MessageBoxWatcher boxes;
+    CTestConsole dlg;
+    std::string afterEmpty, afterFull, afterHuge;
+    const std::string output = "output line\r\n" + std::string(100000, 'x') + "\r\n--End--\n";
+    RunModalWith(dlg, [&](HWND hDlg) {
+        SetClipboardText("sentinel");
+        ::SendMessageA(hDlg, WM_COMMAND, IDM_COPY, 0);
+        afterEmpty = ClipboardText();
+        Append(dlg, hDlg, output);
+        ::SendMessageA(hDlg, WM_COMMAND, IDM_COPY, 0);
+        afterFull = ClipboardText();
+        std::string huge(COutputPane::kMaxCopyChars / 8, 'y');
+        for (int i = 0; i < 9; ++i)
+            OnUiThread(hDlg, [&] { dlg.m_output.AppendText(huge.c_str()); });
+        ::SendMessageA(hDlg, WM_COMMAND, IDM_COPY, 0);
+        afterHuge = ClipboardText();
+    });
+    EXPECT_EQ("sentinel", afterEmpty) << "nothing to copy leaves the clipboard alone";
+    EXPECT_TRUE("output line\r\n" + std::string(100000, 'x') + "\r\n--End--\r\n" == afterFull);
+    EXPECT_EQ(std::vector<std::string>{ "The output is too large for the clipboard. Use File > Save to keep all of it." },
+              boxes.Texts());
+    EXPECT_TRUE(afterHuge == afterFull) << "the clipboard is left as it was";
+}

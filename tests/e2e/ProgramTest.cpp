@@ -1,0 +1,165 @@
+// The real Vorlik.exe with runs past the pane's bound (every byte kept, the
+// window answering, the view where the user put it, no temp folder), the
+// process tree a run owns, and the oldest Windows the program can start on.
+#include "VorlikProcess.h"
+#include "helpers/Pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+using namespace testsupport;
+
+TEST(KeptOutput, ARunPastThePaneKeepsEveryByteAndTheWindowAnswersThroughout)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Run("ChildTool pattern 3000000 65536");
+    int asked = 0, answered = 0;
+    while (vorlik.PaneText().find("--End--") == std::string::npos && asked < 3000) {
+        ++asked;
+        answered += vorlik.Answers() ? 1 : 0;
+        ::Sleep(20);
+    }
+    EXPECT_EQ(asked, answered) << "the window answered all along";
+    ASSERT_TRUE(vorlik.WaitForEnd());
+    // The pane settles to the newest 512 KiB or more, from a line start.
+    const std::string all = Pattern(3000000) + kEnd;
+    std::string text;
+    EXPECT_TRUE(WaitUntil([&] { return (text = vorlik.PaneText()).size() >= 512 * 1024; })) << text.size();
+    EXPECT_LE(text.size(), 1024u * 1024 + 70000);
+    ASSERT_LT(text.size(), all.size());
+    EXPECT_TRUE(all.compare(all.size() - text.size(), text.size(), text) == 0) << "the newest output, end line last";
+    EXPECT_EQ('\n', all[all.size() - text.size() - 1]) << "from the start of a line";
+    const std::string saved = Pattern(3000000) + kSavedEnd;
+    EXPECT_TRUE(vorlik.CopyOutput() == saved) << "Copy: every byte in order";
+    EXPECT_TRUE(vorlik.SaveOutput() == saved) << "Save: every byte in order";
+}
+
+TEST(KeptOutput, WithoutATempFolderSaveGivesANoteThenTheNewestOutput)
+{
+    std::string missing = TempPath("vorlik-no-such-folder") + "\\inner";
+    char oldTmp[MAX_PATH] = "", oldTemp[MAX_PATH] = "";
+    ::GetEnvironmentVariableA("TMP", oldTmp, sizeof oldTmp);
+    ::GetEnvironmentVariableA("TEMP", oldTemp, sizeof oldTemp);
+    ::SetEnvironmentVariableA("TMP", missing.c_str());
+    ::SetEnvironmentVariableA("TEMP", missing.c_str());
+    VorlikProcess vorlik; // inherits the missing folder
+    ::SetEnvironmentVariableA("TMP", oldTmp);
+    ::SetEnvironmentVariableA("TEMP", oldTemp);
+    ASSERT_TRUE(vorlik.Ready());
+    const size_t size = 24000000;
+    vorlik.Run("ChildTool pattern 24000000 65536");
+    ASSERT_TRUE(vorlik.WaitForEnd());
+    std::string saved = vorlik.SaveOutput();
+    size_t eol = saved.find("\r\n");
+    ASSERT_NE(std::string::npos, eol);
+    std::string note = saved.substr(0, eol);
+    unsigned long lost = std::strtoul(note.c_str() + 1, nullptr, 10);
+    EXPECT_EQ("[" + std::to_string(lost) + " bytes at the beginning of the output could not be kept: the temporary "
+              "folder could not be written.]", note);
+    EXPECT_GT(lost, 0u);
+    ASSERT_LT(lost, size);
+    EXPECT_TRUE(saved.substr(eol + 2) == Pattern(size).substr(lost) + kSavedEnd) << "the newest output, whole";
+    EXPECT_TRUE(vorlik.Answers());
+}
+
+TEST(KeptOutput, AViewScrolledUpStaysWhileOutputArrivesAndFollowsFromTheBottom)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    HWND hPane = vorlik.Item(IDC_OUTPUT);
+    auto ask = [&](UINT message) {
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutA(hPane, message, 0, 0, SMTO_NORMAL, kTimeoutMs, &result);
+        return static_cast<LRESULT>(result);
+    };
+    vorlik.Run("ChildTool stamps 2000 10");
+    ASSERT_TRUE(WaitUntil([&] { return ask(EM_GETLINECOUNT) > 80; }));
+    ::SendMessageA(hPane, WM_VSCROLL, SB_TOP, 0);
+    LRESULT seen = ask(EM_GETLINECOUNT);
+    ASSERT_TRUE(WaitUntil([&] { return ask(EM_GETLINECOUNT) > seen + 40; }));
+    EXPECT_EQ(0, ask(EM_GETFIRSTVISIBLELINE)) << "the view stays where the user put it";
+    ::SendMessageA(hPane, WM_VSCROLL, SB_BOTTOM, 0);
+    LRESULT first = ask(EM_GETFIRSTVISIBLELINE);
+    seen = ask(EM_GETLINECOUNT);
+    ASSERT_TRUE(WaitUntil([&] { return ask(EM_GETLINECOUNT) > seen + 40; }));
+    EXPECT_GE(ask(EM_GETFIRSTVISIBLELINE), first + 30) << "back at the bottom, it follows the output";
+    vorlik.Click(IDC_STOP);
+    EXPECT_TRUE(vorlik.WaitForEnd());
+}
+
+// ChildTool tree leaves two ChildTools running until stopped.
+TEST(RunTree, StopEndsTheChildAndEverythingItStartedAndExitFollows)
+{
+    for (const char* interpreter : { "cmd /c ", "cmd /k " }) {
+        SCOPED_TRACE(interpreter);
+        VorlikProcess vorlik;
+        ASSERT_TRUE(vorlik.Ready());
+        vorlik.Run(interpreter + ChildTool("tree"));
+        ASSERT_TRUE(WaitUntil([&] { return CountProcesses("ChildTool.exe") == 2; })) << "child and grandchild run";
+        vorlik.Click(IDC_STOP);
+        EXPECT_TRUE(vorlik.WaitForEnd());
+        EXPECT_TRUE(WaitUntil([&] { return CountProcesses("ChildTool.exe") == 0; })) << "nothing of the run is left";
+        EndProcesses("ChildTool.exe");
+        vorlik.Click(IDC_STOP);
+        EXPECT_TRUE(vorlik.Exit()) << "Exit right after a Stop";
+    }
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Run("ChildTool grandchild");
+    ASSERT_TRUE(vorlik.WaitForEnd());
+    EXPECT_EQ(1, CountProcesses("ChildTool.exe")) << "a run that ends by itself leaves what it started";
+    EndProcesses("ChildTool.exe");
+}
+
+// The import table decides where Vorlik.exe can start at all: Windows XP
+// (the runtime's AddVectoredExceptionHandler needs it). Every DLL it imports
+// must ship with XP, and no function it imports may be one that came later.
+TEST(RunTree, TheProgramImportsNothingNewerThanWindowsXp)
+{
+    std::ifstream file(BesideTests("Vorlik.exe"), std::ios::binary);
+    std::vector<char> image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_GT(image.size(), 1024u);
+    auto at = [&](size_t offset) { return image.data() + offset; };
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(at(reinterpret_cast<const IMAGE_DOS_HEADER*>(at(0))->e_lfanew));
+    const auto* sections = IMAGE_FIRST_SECTION(nt);
+    auto fileOffset = [&](DWORD rva) -> size_t {
+        for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i)
+            if (rva >= sections[i].VirtualAddress && rva < sections[i].VirtualAddress + sections[i].Misc.VirtualSize)
+                return rva - sections[i].VirtualAddress + sections[i].PointerToRawData;
+        return 0;
+    };
+    EXPECT_LE(nt->OptionalHeader.MajorSubsystemVersion, 5) << "the loader would refuse the exe on XP";
+    const std::set<std::string> xpDlls = { "KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "ADVAPI32.DLL", "SHELL32.DLL",
+                                           "COMCTL32.DLL", "COMDLG32.DLL", "SHLWAPI.DLL", "MSVCRT.DLL", "OLE32.DLL" };
+    // Functions a toolchain or this code might reach for that XP lacks.
+    const std::set<std::string> newer = {
+        "GetTickCount64", "InitializeCriticalSectionEx", "InitOnceExecuteOnce", "InitializeSRWLock",
+        "AcquireSRWLockExclusive", "ReleaseSRWLockExclusive", "SleepConditionVariableCS", "WakeConditionVariable",
+        "InitializeConditionVariable", "FlsAlloc", "FlsGetValue", "FlsSetValue", "FlsFree", "GetCurrentProcessorNumber",
+        "GetSystemTimePreciseAsFileTime", "CreateEventExA", "CreateMutexExA", "CreateSemaphoreExA",
+        "GetFileInformationByHandleEx", "SetFileInformationByHandle", "GetFinalPathNameByHandleA",
+        "QueryFullProcessImageNameA", "GetLocaleInfoEx", "LCMapStringEx", "CompareStringEx", "WaitOnAddress",
+        "SetThreadStackGuarantee", "GetErrorMode", "GetThreadId", "GetProcessId", "ChangeWindowMessageFilter",
+        "SetProcessDPIAware", "TaskDialogIndirect", "_fseeki64", "_ftelli64", "_gmtime64_s", "_localtime64_s", "_time64",
+    };
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    int functions = 0;
+    for (const auto* imp = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(at(fileOffset(dir.VirtualAddress)));
+         imp->Name != 0; ++imp) {
+        std::string dll = at(fileOffset(imp->Name));
+        std::transform(dll.begin(), dll.end(), dll.begin(), ::toupper);
+        EXPECT_EQ(1u, xpDlls.count(dll)) << dll << " is not a DLL of Windows XP";
+        DWORD thunkRva = imp->OriginalFirstThunk != 0 ? imp->OriginalFirstThunk : imp->FirstThunk;
+        for (const auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA32*>(at(fileOffset(thunkRva)));
+             thunk->u1.AddressOfData != 0; ++thunk, ++functions) {
+            if (!IMAGE_SNAP_BY_ORDINAL32(thunk->u1.Ordinal)) {
+                std::string name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(at(fileOffset(thunk->u1.AddressOfData)))->Name;
+                EXPECT_EQ(0u, newer.count(name)) << dll << "!" << name << " needs a newer Windows than XP";
+            }
+        }
+    }
+    EXPECT_GT(functions, 50) << "the import table was read";
+}

@@ -1,0 +1,333 @@
+#include "TestSupport.h"
+
+#include <tlhelp32.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace testsupport {
+
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs)
+{
+    for (DWORD start = ::GetTickCount(); !cond(); ::Sleep(5)) {
+        if (::GetTickCount() - start >= timeoutMs)
+            return cond();
+    }
+    return true;
+}
+
+namespace {
+
+const UINT WM_TEST_CALL = ::RegisterWindowMessageA("Vorlik.Test.Call");
+
+LRESULT CALLBACK CallHook(int nCode, WPARAM wParam, LPARAM lParam) noexcept
+{
+    const auto* msg = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (nCode == HC_ACTION && msg->message == WM_TEST_CALL && msg->wParam == 0x7E57) {
+        try {
+            (*reinterpret_cast<const std::function<void()>*>(msg->lParam))();
+        } catch (...) {
+            afx::ReportCurrentException(); // as a window procedure would
+        }
+    }
+    return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+} // namespace
+
+void InstallUiCallHook()
+{
+    ::SetWindowsHookExA(WH_CALLWNDPROC, &CallHook, nullptr, ::GetCurrentThreadId());
+}
+
+void OnUiThread(HWND hWnd, const std::function<void()>& step)
+{
+    ::SendMessageA(hWnd, WM_TEST_CALL, 0x7E57, reinterpret_cast<LPARAM>(&step));
+}
+
+namespace {
+
+bool IsMessageBox(HWND hWnd)
+{
+    char cls[16] = "";
+    ::GetClassNameA(hWnd, cls, sizeof cls);
+    // The icon (id 20 on Windows, 1088 under Wine) tells a box from a dialog
+    // whose plain labels also carry the id 0xFFFF.
+    return lstrcmpA(cls, "#32770") == 0 && ::GetDlgItem(hWnd, 0xFFFF) != nullptr &&
+        (::GetDlgItem(hWnd, 20) != nullptr || ::GetDlgItem(hWnd, 1088) != nullptr);
+}
+
+struct TopSearch {
+    DWORD pid;
+    const std::function<bool(HWND)>* test;
+    HWND found;
+};
+
+BOOL CALLBACK TestTop(HWND hWnd, LPARAM lParam)
+{
+    auto* s = reinterpret_cast<TopSearch*>(lParam);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hWnd, &owner);
+    if (owner != s->pid || !::IsWindowVisible(hWnd) || !(*s->test)(hWnd))
+        return TRUE;
+    s->found = hWnd;
+    return FALSE;
+}
+
+// The first visible top-level window of process pid that passes test.
+HWND FindTop(DWORD pid, const std::function<bool(HWND)>& test)
+{
+    TopSearch search{ pid, &test, nullptr };
+    ::EnumWindows(&TestTop, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string TextOf(HWND hWnd)
+{
+    char buf[4096] = "";
+    ::SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_BLOCK, 5000, nullptr);
+    return buf;
+}
+
+} // namespace
+
+INT_PTR RunModalWith(CDialog& dlg, const std::function<void(HWND hDlg)>& script)
+{
+    DWORD uiThread = ::GetCurrentThreadId();
+    std::atomic<bool> ended{ false };
+    std::thread helper([&] {
+        auto isDialog = [&](HWND h) {
+            char cls[16] = "";
+            ::GetClassNameA(h, cls, sizeof cls);
+            return ::GetWindowThreadProcessId(h, nullptr) == uiThread && lstrcmpA(cls, "#32770") == 0 &&
+                !IsMessageBox(h);
+        };
+        HWND hDlg = nullptr;
+        WaitUntil([&] { return ended || (hDlg = FindTop(::GetCurrentProcessId(), isDialog)) != nullptr; });
+        if (hDlg == nullptr)
+            return;
+        script(hDlg);
+        if (!ended && ::IsWindow(hDlg))
+            ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    INT_PTR result = dlg.DoModal();
+    ended = true;
+    helper.join();
+    return result;
+}
+
+HWND FindMessageBox(DWORD pid)
+{
+    return FindTop(pid, IsMessageBox);
+}
+
+MessageBoxSeen ReadMessageBox(HWND hBox)
+{
+    return MessageBoxSeen{ TextOf(hBox), TextOf(::GetDlgItem(hBox, 0xFFFF)) };
+}
+
+void DismissMessageBox(HWND hBox)
+{
+    ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+MessageBoxWatcher::MessageBoxWatcher()
+    : m_thread([this] {
+          for (HWND hLast = nullptr; !m_stop; ::Sleep(10)) {
+              HWND hBox = FindMessageBox(::GetCurrentProcessId());
+              if (hBox != nullptr && hBox != hLast) {
+                  MessageBoxSeen seen = ReadMessageBox(hBox);
+                  std::lock_guard<std::mutex> lock(m_mutex);
+                  m_seen.push_back(seen);
+                  DismissMessageBox(hBox);
+              }
+              hLast = hBox;
+          }
+      })
+{
+}
+
+MessageBoxWatcher::~MessageBoxWatcher()
+{
+    m_stop = true;
+    m_thread.join();
+}
+
+std::vector<std::string> MessageBoxWatcher::Texts() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<std::string> texts;
+    for (const MessageBoxSeen& seen : m_seen)
+        texts.push_back(seen.text);
+    return texts;
+}
+
+std::string WindowText(HWND hWnd)
+{
+    std::string text(static_cast<size_t>(::SendMessageA(hWnd, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
+    text.resize(static_cast<size_t>(::SendMessageA(hWnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
+    return text;
+}
+
+CRect ChildRect(HWND hDlg, int nID)
+{
+    CRect rc;
+    ::GetWindowRect(::GetDlgItem(hDlg, nID), rc);
+    ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+std::string TempPath(const char* name)
+{
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(sizeof temp, temp);
+    return std::string(temp) + name + std::to_string(::GetCurrentProcessId());
+}
+
+std::string ReadFileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string ReadAvailable(HANDLE hRead)
+{
+    std::string s;
+    DWORD avail = 0;
+    while (::PeekNamedPipe(hRead, nullptr, 0, nullptr, &avail, nullptr) && avail > 0) {
+        std::string chunk(avail, '\0');
+        DWORD got = 0;
+        ::ReadFile(hRead, &chunk[0], avail, &got, nullptr);
+        s.append(chunk, 0, got);
+    }
+    return s;
+}
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!WaitUntil([] { return ::OpenClipboard(nullptr) != FALSE; }))
+        return "<clipboard busy>";
+    if (HANDLE h = ::GetClipboardData(CF_TEXT)) {
+        text = static_cast<const char*>(::GlobalLock(h));
+        ::GlobalUnlock(h);
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+void SetClipboardText(const std::string& text)
+{
+    if (!WaitUntil([] { return ::OpenClipboard(nullptr) != FALSE; }))
+        return;
+    ::EmptyClipboard();
+    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    std::memcpy(::GlobalLock(h), text.c_str(), text.size() + 1);
+    ::GlobalUnlock(h);
+    ::SetClipboardData(CF_TEXT, h);
+    ::CloseClipboard();
+}
+
+std::string BesideTests(const char* fileName)
+{
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string dir(path);
+    return dir.erase(dir.find_last_of('\\') + 1) + fileName;
+}
+
+std::string ChildTool(const std::string& args)
+{
+    return "\"" + BesideTests("ChildTool.exe") + "\" " + args;
+}
+
+ChildProcess::ChildProcess(const std::string& commandLine)
+{
+    std::vector<char> cmd(commandLine.begin(), commandLine.end());
+    cmd.push_back('\0');
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (::CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        ::CloseHandle(pi.hThread);
+        m_process.reset(pi.hProcess);
+        m_pid = pi.dwProcessId;
+    }
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(m_process.get(), 1);
+        ::WaitForSingleObject(m_process.get(), 5000);
+    }
+}
+
+bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* pExitCode)
+{
+    if (!m_process || ::WaitForSingleObject(m_process.get(), timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    if (pExitCode != nullptr)
+        ::GetExitCodeProcess(m_process.get(), pExitCode);
+    return true;
+}
+
+namespace {
+
+void ForEachProcess(const char* exeName, const std::function<void(const PROCESSENTRY32&)>& visit)
+{
+    CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot ? ::Process32First(snapshot.get(), &entry) : FALSE; more;
+         more = ::Process32Next(snapshot.get(), &entry)) {
+        if (lstrcmpiA(entry.szExeFile, exeName) == 0)
+            visit(entry);
+    }
+}
+
+} // namespace
+
+int CountProcesses(const char* exeName)
+{
+    int n = 0;
+    ForEachProcess(exeName, [&](const PROCESSENTRY32&) { ++n; });
+    return n;
+}
+
+void EndProcesses(const char* exeName)
+{
+    ForEachProcess(exeName, [](const PROCESSENTRY32& entry) {
+        CHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (process && ::TerminateProcess(process.get(), 1))
+            ::WaitForSingleObject(process.get(), 5000);
+    });
+}
+
+bool WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs)
+{
+    return WaitUntil(
+        [&] {
+            bool found = false;
+            ForEachProcess(exeName, [&](const PROCESSENTRY32& entry) { found |= entry.th32ParentProcessID == parentPid; });
+            return found;
+        },
+        timeoutMs);
+}
+
+HWND WaitForTopWindow(DWORD pid, const char* caption, DWORD timeoutMs)
+{
+    HWND hFound = nullptr;
+    WaitUntil(
+        [&] {
+            hFound = FindTop(pid, [&](HWND h) { return !IsMessageBox(h) && TextOf(h) == caption; });
+            return hFound != nullptr;
+        },
+        timeoutMs);
+    return hFound;
+}
+
+} // namespace testsupport
