@@ -56,7 +56,12 @@ Stat Summarise(std::vector<double> v)
 
 std::string Tool(const std::string& args)
 {
-    return "\"" + BesideTests("ChildTool.exe") + "\" " + args;
+    return ChildTool(args);
+}
+
+std::string BenchTool(const std::string& args)
+{
+    return "\"" + BesideTests("BenchTool.exe") + "\" " + args;
 }
 
 // The reader baseline: the child's output drained by blocking reads.
@@ -98,7 +103,7 @@ double RunInWineConsole(const std::string& command)
     std::string line = "\"" + std::string(dir) + "\\wineconsole.exe\" " + command;
     double t0 = Now();
     ChildProcess console(line);
-    if (!console.Started() || !console.WaitForExit(600000))
+    if (console.Pid() == 0 || !console.WaitForExit(600000))
         return -1;
     return Now() - t0;
 }
@@ -300,7 +305,7 @@ int main(int argc, char** argv)
     }
     const std::string flood = Tool("pattern " + std::to_string(kFloodBytes) + " 65536");
     const std::string type = "cmd /c type \"" + file + "\"";
-    const std::string lines = Tool("lines 100000");
+    const std::string lines = BenchTool("lines 100000");
 
     std::vector<double> floodT, typeT, linesT, readerFlood, readerType, readerLines, console, flat, worstFlood,
         worstLines, worstSettle, worstLine, memStart, memAfter, latMedian, latWorst, idle, idleNoRun, start;
@@ -337,7 +342,7 @@ int main(int argc, char** argv)
 
         // Flatness, seen from the child: the time each MB took to go out.
         std::string log = TempPath("vorlik-bench-timed");
-        bench.TimeRun(Tool("timed " + std::to_string(kFloodBytes) + " 65536 \"" + log + "\""));
+        bench.TimeRun(BenchTool("timed " + std::to_string(kFloodBytes) + " 65536 \"" + log + "\""));
         std::istringstream ticks(ReadFileText(log));
         std::vector<double> at;
         for (double tick; ticks >> tick;)
@@ -396,7 +401,7 @@ int main(int argc, char** argv)
         if (r == 0) {
             const unsigned long blocks = 16384;
             double peak = 0;
-            gbT.push_back(bench.TimeRun(Tool("repeat " + std::to_string(blocks)), nullptr, nullptr, &peak));
+            gbT.push_back(bench.TimeRun(BenchTool("repeat " + std::to_string(blocks)), nullptr, nullptr, &peak));
             gbPeak.push_back(peak);
             std::string saved = TempPath("vorlik-bench-1gb") + ".txt";
             double s0 = Now();

@@ -37,20 +37,6 @@ void StoreHistory(const std::string& name, DWORD type, const void* data, DWORD s
     ::RegCloseKey(hKey);
 }
 
-std::vector<std::string> HistoryList(const VorlikProcess& vorlik)
-{
-    HWND hBox = vorlik.Item(IDC_COMMAND);
-    std::vector<std::string> entries;
-    for (int i = 0, n = static_cast<int>(::SendMessageA(hBox, CB_GETCOUNT, 0, 0)); i < n; ++i) {
-        wchar_t wide[1200] = L""; // across processes Wine hands list texts over as UTF-16
-        ::SendMessageW(hBox, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide));
-        char buf[1200] = "";
-        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, buf, sizeof buf, nullptr, nullptr);
-        entries.push_back(buf);
-    }
-    return entries;
-}
-
 } // namespace
 
 TEST(Hardening, CommandLinesAndOutput)
@@ -224,55 +210,73 @@ void MakeReadOnly(const std::string& path)
 
 } // namespace
 
-// Stored histories of every shape: each row stores values, starts Vorlik
-// and checks the list it offers.
-TEST(Hardening, StoredHistoryOfEveryShapeLoadsWithoutHarm)
+// The history against stored values of every shape: each row stores
+// values, starts Vorlik, checks the list it offers, runs commands, exits
+// and checks what was written (RecentCmd0 on, up to the first missing).
+TEST(Hardening, StoredHistoryOfEveryShapeLoadsAndIsWrittenBack)
 {
-    DWORD number = 7;
+    using List = std::vector<std::string>;
+    auto numbered = [](int count, List list = {}, int skip = -1) {
+        for (int i = 0; i < count; ++i)
+            if (i != skip)
+                list.push_back("stored " + std::to_string(i));
+        return list;
+    };
+    List many = numbered(25), manyWritten = numbered(20, {}, 3); // 20 read, one too long to be a command line
+    many[3] = std::string(5000, 'z');
+    for (int i = 19; i < 25; ++i)
+        manyWritten.push_back("stored " + std::to_string(i)); // what was not written over
+    const std::string added = "echo new command";
     struct Case {
-        std::vector<std::pair<int, std::string>> stored; // index, value ("<dword>" a number)
+        List stored; // "<dword>" a number, "<none>" nothing
         bool readOnly;
-        std::vector<std::string> offered;
+        List runs, offered, written;
     };
-    std::vector<std::pair<int, std::string>> many;
-    for (int i = 0; i < 25; ++i)
-        many.emplace_back(i, i == 3 ? std::string(5000, 'z') : "stored " + std::to_string(i));
-    std::vector<std::string> nineteen;
-    for (int i = 0; i < 20; ++i)
-        if (i != 3)
-            nineteen.push_back("stored " + std::to_string(i));
     const Case cases[] = {
-        { many, false, nineteen }, // the 5000-character one skipped, 20 and up never read
-        { { { 0, "a" }, { 1, "b" }, { 2, "<dword>" }, { 3, "d" } }, false, { "a", "b" } },
-        { { { 0, "a" }, { 1, "" }, { 2, "c" } }, false, { "a" } },
-        { { { 0, "kept 0" }, { 1, "kept 1" } }, true, { "kept 0", "kept 1" } },
+        { {}, false, { added, "", "ECHO NEW COMMAND" }, {}, { added } }, // empty and case-different: not added
+        { numbered(20), false, { added }, numbered(20), numbered(19, { added }) }, // 20 at most, the oldest goes
+        { many, false, {}, numbered(20, {}, 3), manyWritten },
+        { { "a", "b", "<dword>", "d" }, false, { added }, { "a", "b" }, { added, "a", "b", "d" } },
+        { { "a", "", "c" }, false, {}, { "a" }, { "a", "", "c" } },
+        { { "a", "b", "c", "<none>", "e" }, false, { added }, { "a", "b", "c" }, { added, "a", "b", "c", "e" } },
+        { { "kept 0", "kept 1" }, true, { added }, { "kept 0", "kept 1" }, { "kept 0", "kept 1" } },
     };
+    std::string path = std::string(kVorlikKey) + "\\RecentCmd";
+    DWORD number = 7;
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored.empty() ? "nothing stored" : c.stored[0]);
         ++g_tried;
         ::SHDeleteKeyA(HKEY_CURRENT_USER, kVorlikKey);
-        for (const auto& value : c.stored) {
-            std::string name = "RecentCmd" + std::to_string(value.first);
-            if (value.second == "<dword>")
+        for (size_t i = 0; i < c.stored.size(); ++i) {
+            std::string name = "RecentCmd" + std::to_string(i);
+            if (c.stored[i] == "<dword>")
                 StoreHistory(name, REG_DWORD, &number, sizeof number);
-            else
-                StoreHistory(name, REG_SZ, value.second.c_str(), static_cast<DWORD>(value.second.size() + 1));
+            else if (c.stored[i] != "<none>")
+                StoreHistory(name, REG_SZ, c.stored[i].c_str(), static_cast<DWORD>(c.stored[i].size() + 1));
         }
-        std::string path = std::string(kVorlikKey) + "\\RecentCmd";
         if (c.readOnly)
             MakeReadOnly(path);
-        VorlikProcess vorlik;
-        ASSERT_TRUE(vorlik.Ready());
-        EXPECT_EQ(c.offered, HistoryList(vorlik));
-        vorlik.Run("echo new command");
-        EXPECT_TRUE(vorlik.WaitForEnd());
-        vorlik.Command(IDCANCEL);
-        DWORD exitCode = 1;
-        EXPECT_TRUE(vorlik.WaitForExit(&exitCode));
-        EXPECT_EQ(0u, exitCode) << "a failed save is silent";
-        char first[64] = "";
-        DWORD size = sizeof first;
-        ::SHGetValueA(HKEY_CURRENT_USER, path.c_str(), "RecentCmd0", nullptr, first, &size);
-        EXPECT_STREQ(c.readOnly ? "kept 0" : "echo new command", first);
+        {
+            VorlikProcess vorlik;
+            ASSERT_TRUE(vorlik.Ready());
+            EXPECT_EQ(c.offered, vorlik.History());
+            for (const std::string& command : c.runs) {
+                vorlik.Run(command);
+                EXPECT_TRUE(vorlik.WaitForEnd());
+            }
+            vorlik.Command(IDCANCEL);
+            DWORD exitCode = 1;
+            EXPECT_TRUE(vorlik.WaitForExit(&exitCode));
+            EXPECT_EQ(0u, exitCode) << "a failed save is silent";
+        }
+        List written;
+        for (char value[64] = ""; written.size() < 30; written.push_back(value)) {
+            DWORD size = sizeof value, type = 0;
+            std::string name = "RecentCmd" + std::to_string(written.size());
+            if (::SHGetValueA(HKEY_CURRENT_USER, path.c_str(), name.c_str(), &type, value, &size) != ERROR_SUCCESS)
+                break;
+        }
+        EXPECT_EQ(c.written, written);
     }
     ::SHDeleteKeyA(HKEY_CURRENT_USER, kVorlikKey);
 }

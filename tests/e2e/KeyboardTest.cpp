@@ -13,8 +13,6 @@ using namespace testsupport;
 
 TEST(Keyboard, EnterRunsTheCommandAndALineGoesToTheChildAsEdited)
 {
-    std::string bat = TempPath("vorlik-ask") + ".bat";
-    std::ofstream(bat) << "@set /p name=Name? \r\n@echo got [%name%]\r\n";
     VorlikProcess vorlik;
     ASSERT_TRUE(vorlik.Ready());
     vorlik.Keys(IDC_COMMAND, "cmd\r");
@@ -29,13 +27,6 @@ TEST(Keyboard, EnterRunsTheCommandAndALineGoesToTheChildAsEdited)
     })) << vorlik.PaneText();
     vorlik.Keys(IDC_OUTPUT, "exit\r");
     EXPECT_TRUE(vorlik.WaitForEnd()) << "exit reached the interpreter whole";
-
-    vorlik.Run("\"" + bat + "\"");
-    ASSERT_TRUE(vorlik.PaneHas("Name?"));
-    vorlik.Keys(IDC_OUTPUT, "Bpb\b\bob\r");
-    EXPECT_TRUE(vorlik.PaneHas("got [Bob]")) << vorlik.PaneText();
-    EXPECT_TRUE(vorlik.WaitForEnd());
-    ::DeleteFileA(bat.c_str());
 
     vorlik.Run("ChildTool cat");
     ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe"));
@@ -79,8 +70,10 @@ TEST(Keyboard, EarlierOutputNeverChangesAndOutputGoesAboveTheLineBeingTyped)
     EXPECT_TRUE(vorlik.PaneHas(kEnd + "abc")) << "the line being typed stays last";
 }
 
-TEST(Keyboard, OptionsAndAccelerators)
+TEST(Keyboard, OptionsAndAcceleratorsAndTheOptionsKept)
 {
+    const char* settings = "software\\Quorvel's Tools\\Vorlik\\Settings";
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, settings);
     VorlikProcess vorlik;
     ASSERT_TRUE(vorlik.Ready());
     vorlik.Command(IDM_KEYATATIME);
@@ -93,7 +86,10 @@ TEST(Keyboard, OptionsAndAccelerators)
     })) << "each key sent at once, without Enter, and echoed: " << vorlik.PaneText();
     vorlik.Click(IDC_STOP);
     EXPECT_TRUE(vorlik.WaitForEnd());
-    vorlik.Command(IDM_KEYATATIME); // back to line input for the profile
+    DWORD keyAtATime = 0, size = sizeof keyAtATime;
+    ::SHGetValueA(HKEY_CURRENT_USER, settings, "KeyAtATime", nullptr, &keyAtATime, &size);
+    EXPECT_EQ(1u, keyAtATime) << "kept in the profile";
+    vorlik.Command(IDM_KEYATATIME); // back to line input
 
     vorlik.Keys(IDC_OUTPUT, "");
     VorlikProcess::Press('S', true);
@@ -103,8 +99,10 @@ TEST(Keyboard, OptionsAndAccelerators)
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(hSave); }));
     VorlikProcess::Press(VK_F1);
     HWND hAbout = WaitForTopWindow(vorlik.Pid(), "About");
-    EXPECT_NE(nullptr, hAbout) << "F1 is Help > About";
+    EXPECT_EQ("Quorvel", WindowText(::GetDlgItem(hAbout, IDC_AUTHOR))) << "F1 is Help > About";
+    EXPECT_FALSE(::IsWindowEnabled(vorlik.Dialog())) << "modal over the main window";
     ::PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(vorlik.Dialog()) != FALSE; }));
 
     if (::GetOEMCP() != 437 || ::GetACP() != 1252)
         GTEST_SKIP() << "the expected texts are for code pages 437 and 1252";
@@ -119,4 +117,11 @@ TEST(Keyboard, OptionsAndAccelerators)
         EXPECT_TRUE(vorlik.WaitForEnd());
         EXPECT_EQ(c.second + kEnd, vorlik.PaneText()) << c.first;
     }
+    vorlik.Command(IDM_CP_UTF8);
+    ASSERT_TRUE(vorlik.Exit());
+    VorlikProcess again; // the options as they were left
+    ASSERT_TRUE(again.Ready());
+    again.Run("ChildTool write caf\\xc3\\xa9");
+    EXPECT_TRUE(again.WaitForEnd());
+    EXPECT_EQ("caf\xe9" + kEnd, again.PaneText()) << "UTF-8 still";
 }

@@ -8,9 +8,6 @@
 //   bytes                      every byte value 0..255 once
 //   pattern <bytes> <chunk>    numbered lines (Pattern.h), chunk bytes a write
 //   line <bytes>               one line of 'x' without a line end
-//   lines <count>              count short lines, a write each
-//   repeat <count>             the first 64 KB of the pattern count times
-//   timed <bytes> <chunk> <log> as pattern, logging the tick at each MB
 //   stamps <count> <ms>        a line with the tick count every ms
 //   cat [<gate> <out>]         (once file gate exists) copies stdin to stdout
 //                              (or to file out) to its end, then "eof"
@@ -87,20 +84,6 @@ int main(int argc, char** argv)
         Write(Pattern(number(2)), number(3));
     } else if (mode == "line") {
         Write(std::string(number(2), 'x'), 65536);
-    } else if (mode == "lines") {
-        for (unsigned long i = 0; i < number(2); ++i)
-            Write("line " + std::to_string(i) + "\r\n");
-    } else if (mode == "repeat") {
-        for (unsigned long i = 0; i < number(2); ++i)
-            Write(Pattern(65536));
-    } else if (mode == "timed" && argc > 4) {
-        std::string s = Pattern(number(2)), log = std::to_string(::GetTickCount()) + "\n";
-        for (size_t i = 0, mb = 1; i < s.size(); i += number(3)) {
-            Write(s.substr(i, number(3)));
-            if (i + number(3) >= (mb << 20))
-                log += std::to_string(::GetTickCount()) + "\n", ++mb;
-        }
-        WriteFileText(argv[4], log);
     } else if (mode == "stamps") {
         for (unsigned long i = 0; i < number(2); ++i, ::Sleep(number(3)))
             Write(std::to_string(::GetTickCount()) + "\r\n");

@@ -10,10 +10,9 @@ namespace testsupport {
 
 bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs)
 {
-    for (DWORD start = ::GetTickCount(); !cond(); ::Sleep(5)) {
+    for (DWORD start = ::GetTickCount(); !cond(); ::Sleep(5))
         if (::GetTickCount() - start >= timeoutMs)
             return cond();
-    }
     return true;
 }
 
@@ -28,33 +27,24 @@ LRESULT CALLBACK CallHook(int nCode, WPARAM wParam, LPARAM lParam) noexcept
         try {
             (*reinterpret_cast<const std::function<void()>*>(msg->lParam))();
         } catch (...) {
-            afx::ReportCurrentException(); // as a window procedure would
+            afx::ReportCurrentException();
         }
     }
     return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
-} // namespace
-
-void InstallUiCallHook()
-{
-    ::SetWindowsHookExA(WH_CALLWNDPROC, &CallHook, nullptr, ::GetCurrentThreadId());
-}
-
-void OnUiThread(HWND hWnd, const std::function<void()>& step)
-{
-    ::SendMessageA(hWnd, WM_TEST_CALL, 0x7E57, reinterpret_cast<LPARAM>(&step));
-}
-
-namespace {
-
-bool IsMessageBox(HWND hWnd)
+bool IsDialog(HWND hWnd)
 {
     char cls[16] = "";
     ::GetClassNameA(hWnd, cls, sizeof cls);
-    // The icon (id 20 on Windows, 1088 under Wine) tells a box from a dialog
-    // whose plain labels also carry the id 0xFFFF.
-    return lstrcmpA(cls, "#32770") == 0 && ::GetDlgItem(hWnd, 0xFFFF) != nullptr &&
+    return lstrcmpA(cls, "#32770") == 0;
+}
+
+// A message box has the text static 0xFFFF and an icon (id 20 on Windows,
+// 1088 under Wine), which tells it from dialogs with plain labels.
+bool IsMessageBox(HWND hWnd)
+{
+    return IsDialog(hWnd) && ::GetDlgItem(hWnd, 0xFFFF) != nullptr &&
         (::GetDlgItem(hWnd, 20) != nullptr || ::GetDlgItem(hWnd, 1088) != nullptr);
 }
 
@@ -92,23 +82,27 @@ std::string TextOf(HWND hWnd)
 
 } // namespace
 
+void InstallUiCallHook()
+{
+    ::SetWindowsHookExA(WH_CALLWNDPROC, &CallHook, nullptr, ::GetCurrentThreadId());
+}
+
+void OnUiThread(HWND hWnd, const std::function<void()>& step)
+{
+    ::SendMessageA(hWnd, WM_TEST_CALL, 0x7E57, reinterpret_cast<LPARAM>(&step));
+}
+
 INT_PTR RunModalWith(CDialog& dlg, const std::function<void(HWND hDlg)>& script)
 {
     DWORD uiThread = ::GetCurrentThreadId();
     std::atomic<bool> ended{ false };
     std::thread helper([&] {
-        auto isDialog = [&](HWND h) {
-            char cls[16] = "";
-            ::GetClassNameA(h, cls, sizeof cls);
-            return ::GetWindowThreadProcessId(h, nullptr) == uiThread && lstrcmpA(cls, "#32770") == 0 &&
-                !IsMessageBox(h);
-        };
+        auto ours = [&](HWND h) { return ::GetWindowThreadProcessId(h, nullptr) == uiThread && IsDialog(h) && !IsMessageBox(h); };
         HWND hDlg = nullptr;
-        WaitUntil([&] { return ended || (hDlg = FindTop(::GetCurrentProcessId(), isDialog)) != nullptr; });
-        if (hDlg == nullptr)
-            return;
-        script(hDlg);
-        if (!ended && ::IsWindow(hDlg))
+        WaitUntil([&] { return ended || (hDlg = FindTop(::GetCurrentProcessId(), ours)) != nullptr; });
+        if (hDlg != nullptr)
+            script(hDlg);
+        if (!ended && hDlg != nullptr && ::IsWindow(hDlg))
             ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     });
     INT_PTR result = dlg.DoModal();
@@ -132,14 +126,22 @@ void DismissMessageBox(HWND hBox)
     ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
+HWND WaitForTopWindow(DWORD pid, const char* caption, DWORD timeoutMs)
+{
+    HWND hFound = nullptr;
+    WaitUntil([&] { return (hFound = FindTop(pid, [&](HWND h) { return IsDialog(h) && !IsMessageBox(h) && TextOf(h) == caption; })); },
+              timeoutMs);
+    return hFound;
+}
+
 MessageBoxWatcher::MessageBoxWatcher()
     : m_thread([this] {
           for (HWND hLast = nullptr; !m_stop; ::Sleep(10)) {
               HWND hBox = FindMessageBox(::GetCurrentProcessId());
               if (hBox != nullptr && hBox != hLast) {
-                  MessageBoxSeen seen = ReadMessageBox(hBox);
+                  std::string text = ReadMessageBox(hBox).text;
                   std::lock_guard<std::mutex> lock(m_mutex);
-                  m_seen.push_back(seen);
+                  m_texts.push_back(text);
                   DismissMessageBox(hBox);
               }
               hLast = hBox;
@@ -157,10 +159,7 @@ MessageBoxWatcher::~MessageBoxWatcher()
 std::vector<std::string> MessageBoxWatcher::Texts() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    std::vector<std::string> texts;
-    for (const MessageBoxSeen& seen : m_seen)
-        texts.push_back(seen.text);
-    return texts;
+    return m_texts;
 }
 
 std::string WindowText(HWND hWnd)
@@ -196,13 +195,11 @@ std::string ReadFileText(const std::string& path)
 std::string ReadAvailable(HANDLE hRead)
 {
     std::string s;
-    DWORD avail = 0;
-    while (::PeekNamedPipe(hRead, nullptr, 0, nullptr, &avail, nullptr) && avail > 0) {
-        std::string chunk(avail, '\0');
-        DWORD got = 0;
-        ::ReadFile(hRead, &chunk[0], avail, &got, nullptr);
-        s.append(chunk, 0, got);
-    }
+    char buf[4096];
+    DWORD avail = 0, got = 0;
+    while (::PeekNamedPipe(hRead, nullptr, 0, nullptr, &avail, nullptr) && avail > 0 &&
+           ::ReadFile(hRead, buf, sizeof buf, &got, nullptr))
+        s.append(buf, got);
     return s;
 }
 
@@ -221,8 +218,7 @@ std::string ClipboardText()
 
 void SetClipboardText(const std::string& text)
 {
-    if (!WaitUntil([] { return ::OpenClipboard(nullptr) != FALSE; }))
-        return;
+    WaitUntil([] { return ::OpenClipboard(nullptr) != FALSE; });
     ::EmptyClipboard();
     HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
     std::memcpy(::GlobalLock(h), text.c_str(), text.size() + 1);
@@ -246,12 +242,10 @@ std::string ChildTool(const std::string& args)
 
 ChildProcess::ChildProcess(const std::string& commandLine)
 {
-    std::vector<char> cmd(commandLine.begin(), commandLine.end());
-    cmd.push_back('\0');
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
+    std::string cmd = commandLine;
+    STARTUPINFOA si{ sizeof si };
     PROCESS_INFORMATION pi{};
-    if (::CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
         ::CloseHandle(pi.hThread);
         m_process.reset(pi.hProcess);
         m_pid = pi.dwProcessId;
@@ -260,19 +254,15 @@ ChildProcess::ChildProcess(const std::string& commandLine)
 
 ChildProcess::~ChildProcess()
 {
-    if (m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) {
-        ::TerminateProcess(m_process.get(), 1);
+    if (m_process && ::TerminateProcess(m_process.get(), 1))
         ::WaitForSingleObject(m_process.get(), 5000);
-    }
 }
 
 bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* pExitCode)
 {
     if (!m_process || ::WaitForSingleObject(m_process.get(), timeoutMs) != WAIT_OBJECT_0)
         return false;
-    if (pExitCode != nullptr)
-        ::GetExitCodeProcess(m_process.get(), pExitCode);
-    return true;
+    return pExitCode == nullptr || ::GetExitCodeProcess(m_process.get(), pExitCode);
 }
 
 namespace {
@@ -280,13 +270,10 @@ namespace {
 void ForEachProcess(const char* exeName, const std::function<void(const PROCESSENTRY32&)>& visit)
 {
     CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = snapshot ? ::Process32First(snapshot.get(), &entry) : FALSE; more;
-         more = ::Process32Next(snapshot.get(), &entry)) {
+    PROCESSENTRY32 entry{ sizeof entry };
+    for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry))
         if (lstrcmpiA(entry.szExeFile, exeName) == 0)
             visit(entry);
-    }
 }
 
 } // namespace
@@ -309,25 +296,13 @@ void EndProcesses(const char* exeName)
 
 bool WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs)
 {
+    bool found = false;
     return WaitUntil(
         [&] {
-            bool found = false;
             ForEachProcess(exeName, [&](const PROCESSENTRY32& entry) { found |= entry.th32ParentProcessID == parentPid; });
             return found;
         },
         timeoutMs);
-}
-
-HWND WaitForTopWindow(DWORD pid, const char* caption, DWORD timeoutMs)
-{
-    HWND hFound = nullptr;
-    WaitUntil(
-        [&] {
-            hFound = FindTop(pid, [&](HWND h) { return !IsMessageBox(h) && TextOf(h) == caption; });
-            return hFound != nullptr;
-        },
-        timeoutMs);
-    return hFound;
 }
 
 } // namespace testsupport

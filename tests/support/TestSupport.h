@@ -1,7 +1,7 @@
-// What the tests share: waiting for a condition (never a fixed sleep),
-// running a step on the user-interface thread of a window under test, a
-// modal dialog driven from a helper thread, message boxes, files, the
-// clipboard and child processes.
+// What the tests share: waiting for a condition (never a fixed sleep), a
+// step run on the user-interface thread of a window under test, a modal
+// dialog driven from a helper thread, message boxes, files, the clipboard
+// and child processes.
 #pragma once
 
 #include "platform/Afx.h"
@@ -17,15 +17,13 @@ namespace testsupport {
 
 constexpr DWORD kTimeoutMs = 15000; // generous: Wine under load can be slow
 
-// Waits (without pumping) until cond() holds or timeoutMs has passed.
 bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = kTimeoutMs);
 
-// Calls step on the thread that owns hWnd and returns once it has run; a
-// hook that main installs on the test's thread turns a message into the
-// call, so no window under test needs probe messages of its own.
+// Runs step on the thread that owns hWnd and returns once it has: a hook
+// that main installs turns a sent message into the call, so no window under
+// test needs probe messages. An exception is reported as a handler's is.
 void InstallUiCallHook();
 void OnUiThread(HWND hWnd, const std::function<void()>& step);
-// The same for a step with a result.
 template <typename F> auto Ask(HWND hWnd, F step)
 {
     decltype(step()) result{};
@@ -33,22 +31,21 @@ template <typename F> auto Ask(HWND hWnd, F step)
     return result;
 }
 
-// Runs dlg.DoModal() on this thread; once the dialog shows, script(hDlg)
-// runs on a helper thread, as a user would act, and a dialog still open
-// afterwards gets IDCANCEL. Returns DoModal's result.
+// Runs dlg.DoModal() here while script(hDlg) acts on the shown dialog from
+// a helper thread; a dialog still open afterwards gets IDCANCEL.
 INT_PTR RunModalWith(CDialog& dlg, const std::function<void(HWND hDlg)>& script);
 
 struct MessageBoxSeen {
-    std::string title;
-    std::string text;
+    std::string title, text;
 };
-// The first visible message box of process pid (a dialog with the text
-// static 0xFFFF and an icon), or null.
+// The first visible message box of process pid, or null.
 HWND FindMessageBox(DWORD pid);
 MessageBoxSeen ReadMessageBox(HWND hBox);
 void DismissMessageBox(HWND hBox);
+// The visible dialog of process pid with this caption, once it shows.
+HWND WaitForTopWindow(DWORD pid, const char* caption, DWORD timeoutMs = kTimeoutMs);
 
-// While alive, records and presses OK on every message box of this process.
+// While alive, reads and presses OK on every message box of this process.
 class MessageBoxWatcher {
 public:
     MessageBoxWatcher();
@@ -58,32 +55,28 @@ public:
 private:
     std::atomic<bool> m_stop{ false }; // set by the owner, read by the watcher
     mutable std::mutex m_mutex;
-    std::vector<MessageBoxSeen> m_seen; // guarded by m_mutex
+    std::vector<std::string> m_texts; // guarded by m_mutex
     std::thread m_thread;
 };
 
 std::string WindowText(HWND hWnd);
-// Child nID's rectangle in hDlg's client coordinates.
-CRect ChildRect(HWND hDlg, int nID);
-// A path in the temporary folder, unique to this process.
-std::string TempPath(const char* name);
+CRect ChildRect(HWND hDlg, int nID); // in hDlg's client coordinates
+std::string TempPath(const char* name); // unique to this process
 std::string ReadFileText(const std::string& path);
-// Everything waiting in a pipe now.
-std::string ReadAvailable(HANDLE hRead);
+std::string ReadAvailable(HANDLE hRead); // what a pipe holds now
 std::string ClipboardText();
 void SetClipboardText(const std::string& text);
 
-// A file in the folder of the test executables (Vorlik.exe, ChildTool.exe).
+// A file beside the test executables (Vorlik.exe, ChildTool.exe).
 std::string BesideTests(const char* fileName);
-// "ChildTool.exe" with args, by its full path.
+// ChildTool.exe, by its full path, with args.
 std::string ChildTool(const std::string& args);
 
-// A process started by a test; the destructor ends it if it still runs.
+// A process started by a test, ended by the destructor if still running.
 class ChildProcess {
 public:
     explicit ChildProcess(const std::string& commandLine);
     ~ChildProcess();
-    bool Started() const { return static_cast<bool>(m_process); }
     DWORD Pid() const { return m_pid; }
     HANDLE Handle() const { return m_process.get(); }
     bool WaitForExit(DWORD timeoutMs, DWORD* pExitCode = nullptr);
@@ -95,9 +88,6 @@ private:
 
 int CountProcesses(const char* exeName);
 void EndProcesses(const char* exeName);
-// Waits until process parentPid has a child running exeName.
 bool WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs = kTimeoutMs);
-// The visible top-level dialog of process pid with this caption, or null.
-HWND WaitForTopWindow(DWORD pid, const char* caption, DWORD timeoutMs = kTimeoutMs);
 
 } // namespace testsupport

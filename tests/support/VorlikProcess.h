@@ -8,6 +8,10 @@
 
 namespace testsupport {
 
+// The pane's end line as WM_GETTEXT gives it, and as Save and Copy write it.
+extern const std::string kEnd;
+extern const std::string kSavedEnd;
+
 class VorlikProcess {
 public:
     // Starts Vorlik.exe from beside the tests and waits for its window.
@@ -17,50 +21,48 @@ public:
     HWND Dialog() const { return m_hDlg; }
     HWND Item(int id) const { return ::GetDlgItem(m_hDlg, id); }
     DWORD Pid() const { return m_process.Pid(); }
+    std::string PaneText() const { return WindowText(Item(IDC_OUTPUT)); }
+    // The command box's list.
+    std::vector<std::string> History() const;
 
-    // Marks the pane (a '~' typed while idle), puts command in the command
-    // box and clicks Run (posted: Run may answer with a message box). Until
-    // the run clears the pane, its text ends in the mark, never in an end
-    // line, so WaitForEnd cannot take the last run's end for this one's.
+    // Marks the pane with a '~' typed while idle, then puts command in the
+    // command box and clicks Run (posted: Run may answer with a message
+    // box). Until the run clears the pane its text ends in the mark, so
+    // WaitForEnd never takes the last run's end line for this one's.
     void Run(const std::string& command) const;
-    void Click(int id) const;
-    // A menu command.
-    void Command(UINT id) const;
+    void Click(int id) const { ::PostMessageA(Item(id), BM_CLICK, 0, 0); }
+    void Command(UINT id) const { ::PostMessageA(m_hDlg, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
     // Posts each character to the pane as WM_CHAR ('\r' is Enter).
     void Type(const std::string& text) const;
-    // Clicks control id (which brings the window to the front and focuses
-    // it), then presses the keys of text ('\r' Enter, '\b' Backspace).
+    // Clicks control id (bringing the window to the front and focusing the
+    // control), then presses the keys of text ('\r' Enter, '\b' Backspace).
     void Keys(int id, const std::string& text) const;
-    // One key press with modifiers, to the focused control.
+    // One key press with Ctrl and Shift as asked, to the focused control.
     static void Press(WORD vk, bool bCtrl = false, bool bShift = false);
-    std::string PaneText() const { return WindowText(Item(IDC_OUTPUT)); }
-    // Waits until the pane shows text somewhere.
+
+    // Waits until the pane shows text.
     bool PaneHas(const std::string& text) const;
-    // Waits until the pane ends in an end line again, a message box or two
-    // dismissed on the way (their texts go to *pBoxes).
+    // Waits until the pane ends in an end line, pressing OK on message
+    // boxes meanwhile (their texts go to *pBoxes).
     bool WaitForEnd(std::vector<std::string>* pBoxes = nullptr, DWORD timeoutMs = 60000) const;
+    // Waits for one of Vorlik's message boxes, reads it and presses OK.
+    std::string ExpectMessageBox() const;
     // File > Copy, then the clipboard's text ("" when it did not change).
     std::string CopyOutput() const;
-    // File > Save through the real Save As dialog; true once Vorlik answers
-    // again after the dialog has gone.
+    // File > Save through the real Save As dialog; true once Vorlik
+    // answers again after the dialog has gone.
     bool SaveAs(const std::string& path) const;
-    // SaveAs, then the file's text (the file is deleted).
+    // SaveAs a temporary file, then its text.
     std::string SaveOutput() const;
-    // Waits for one of Vorlik's message boxes, reads it and presses OK.
-    MessageBoxSeen ExpectMessageBox() const;
-    // True while Vorlik answers a message within 5 s.
+    // True when Vorlik answers a message within 5 s.
     bool Answers() const;
-    bool WaitForExit(DWORD* pExitCode = nullptr);
-    // Exit, and waits for the process to end.
+    bool WaitForExit(DWORD* pExitCode = nullptr) { return m_process.WaitForExit(kTimeoutMs, pExitCode); }
+    // File > Exit, then waits for the process to end.
     bool Exit();
 
 private:
     ChildProcess m_process;
     HWND m_hDlg = nullptr;
 };
-
-// The pane's end line as WM_GETTEXT gives it, and as Save and Copy write it.
-extern const std::string kEnd;
-extern const std::string kSavedEnd;
 
 } // namespace testsupport
