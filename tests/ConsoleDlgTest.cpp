@@ -1,10 +1,7 @@
 // The main dialog in-process, from the program's own resources and with its
 // real run session: every command in every run state, a worker that throws,
 // the window destroyed during a run, resizing and saving.
-#include "console/ConsoleDlg.h"
-
-#include "TestSupport.h"
-#include "res/resource.h"
+#include "TestConsole.h"
 #include "runner/RunWorker.h"
 
 #include <gtest/gtest.h>
@@ -18,34 +15,6 @@ namespace {
 
 const char kRunRefused[] = "You can't begin a new proccess will old one is running.";
 const char kExitRefused[] = "You can't exit will your process is running.";
-
-// The main dialog, its parts in reach of the tests.
-class CTestConsole : public CConsoleDlg {
-public:
-    using CConsoleDlg::m_busy;
-    using CConsoleDlg::m_output;
-    using CConsoleDlg::m_run;
-};
-
-void Send(HWND hDlg, int id)
-{
-    ::SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, id)));
-}
-
-// Types into the pane as the keyboard would, each key handled on return.
-void Type(HWND hDlg, const std::string& text)
-{
-    for (char ch : text)
-        ::SendMessageA(::GetDlgItem(hDlg, IDC_OUTPUT), WM_CHAR, static_cast<unsigned char>(ch), 1);
-}
-
-bool PaneEndsWith(HWND hDlg, const std::string& tail)
-{
-    return WaitUntil([&] {
-        std::string t = WindowText(::GetDlgItem(hDlg, IDC_OUTPUT));
-        return t.size() >= tail.size() && t.compare(t.size() - tail.size(), tail.size(), tail) == 0;
-    });
-}
 
 void SetCommand(HWND hDlg, const std::string& command)
 {
@@ -64,7 +33,7 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
     ASSERT_TRUE(::CreatePipe(&hRead, &hWrite, nullptr, 4096));
     ChildProcess child(ChildTool("wait"));
     std::vector<std::string> log;
-    bool childEnded = false;
+    bool childEnded = false, waited = true;
     int historyAfterRefusals = -1, historyAfterRun = -1;
     INT_PTR result = RunModalWith(dlg, [&](HWND hDlg) {
         auto step = [&](const char* what, const std::function<void()>& act) {
@@ -92,13 +61,16 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
         step("child Exit", [&] { Send(hDlg, IDCANCEL); });
         step("child Stop", [&] { Send(hDlg, IDC_STOP); });
         childEnded = child.WaitForExit(kTimeoutMs);
-        step("end", [&] { ::SendMessageA(hDlg, WM_RUN_FINISHED, 0, 0), PaneEndsWith(hDlg, "\n--End--\n"); });
+        step("end", [&] { ::SendMessageA(hDlg, WM_RUN_FINISHED, 0, 0), waited &= PaneEndsWith(hDlg, "\n--End--\n"); });
         historyAfterRefusals = static_cast<int>(::SendDlgItemMessageA(hDlg, IDC_COMMAND, CB_GETCOUNT, 0, 0));
         // A real run: the pane takes the focus, typed lines go whole at Enter,
         // Ctrl+Z Enter ends the child's input.
         SetCommand(hDlg, ChildTool("cat"));
-        step("real Run", [&] { Send(hDlg, IDC_RUN), WaitForChildProcess(::GetCurrentProcessId(), "ChildTool.exe"); });
-        step("real typing", [&] { Type(hDlg, "hi\r\x1a\r"), PaneEndsWith(hDlg, "hi\r\nhi\r\n^Z\r\neof\r\n\n--End--\n"); });
+        step("real Run", [&] { Send(hDlg, IDC_RUN), waited &= WaitForChildProcess(::GetCurrentProcessId(), "ChildTool.exe"); });
+        step("real typing", [&] {
+            Type(hDlg, "hi\r"), waited &= PaneEndsWith(hDlg, "hi\r\nhi\r\n");
+            Type(hDlg, "\x1a\r"), waited &= PaneEndsWith(hDlg, "hi\r\nhi\r\n^Z\r\neof\r\n\n--End--\n");
+        });
         historyAfterRun = static_cast<int>(::SendDlgItemMessageA(hDlg, IDC_COMMAND, CB_GETCOUNT, 0, 0));
         Send(hDlg, IDCANCEL);
     });
@@ -121,6 +93,7 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
     };
     EXPECT_EQ(expected, log);
     EXPECT_TRUE(childEnded) << "Stop ended the child";
+    EXPECT_TRUE(waited) << "the end line, the child, the echo, the end of input";
     EXPECT_EQ(0, historyAfterRefusals) << "refused runs are not remembered";
     EXPECT_EQ(1, historyAfterRun);
     EXPECT_EQ(IDCANCEL, result) << "Exit while idle closes";

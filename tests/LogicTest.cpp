@@ -1,6 +1,5 @@
-// Logic on real files and pipes: command-line resolution, the stdin writer
-// and the output's code pages.
-#include "console/OutputDecoder.h"
+// Logic on real files and pipes: command-line resolution and the stdin
+// writer.
 #include "runner/CommandLine.h"
 #include "runner/StdinWriter.h"
 
@@ -111,29 +110,4 @@ TEST(StdinWriter, NeverBlocksKeepsTheOrderAndWritesNothingOutsideOpenAndClose)
     EXPECT_EQ("", ReadAvailable(hRead)) << "nothing after Close";
     ::CloseHandle(hRead);
     ::CloseHandle(hWrite);
-}
-
-TEST(OutputDecoder, ShowsEachCodePageInTheAnsiOneAndNeverSplitsACharacter)
-{
-    if (::GetOEMCP() != 437 || ::GetACP() != 1252)
-        GTEST_SKIP() << "the expected texts are for code pages 437 and 1252";
-    struct Case {
-        COutputDecoder::CodePage codePage;
-        std::vector<std::string> pieces;
-        std::string shown;
-    };
-    const Case cases[] = {
-        { COutputDecoder::oem, { "caf\x82 \x9a" "bung" }, "caf\xe9 \xdc" "bung" },
-        { COutputDecoder::ansi, { "caf\x82 \x9a" }, "caf\x82 \x9a" },
-        { COutputDecoder::utf8, { "caf\xc3", "\xa9 \xe2\x82", "\xac" }, "caf\xe9 \x80" },
-        { COutputDecoder::utf8, { "\xe4\xb8\x80 \xff!" }, "? ?!" },
-    };
-    for (const Case& c : cases) {
-        COutputDecoder decoder;
-        decoder.SetCodePage(c.codePage);
-        std::string out;
-        for (const std::string& piece : c.pieces)
-            decoder.Decode(piece.data(), piece.size(), out);
-        EXPECT_EQ(c.shown, out) << c.codePage;
-    }
 }

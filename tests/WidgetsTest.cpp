@@ -2,11 +2,8 @@
 // (fitted, tipped, coloured, opened through the shell or the .htm class) and
 // the main dialog's busy animation (the frame left on screen, read back from
 // the control's pixels, and its worker).
-#include "console/ConsoleDlg.h"
+#include "TestConsole.h"
 #include "widgets/AboutBox.h"
-
-#include "TestSupport.h"
-#include "res/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -57,31 +54,13 @@ std::string TipOf(HWND hLabel)
     return search.second;
 }
 
-// Points ".htm" at a document class of the test's for its lifetime.
-class HtmClass {
-public:
-    explicit HtmClass(const std::string& openCommand)
-    {
-        char old[MAX_PATH] = "";
-        LONG size = sizeof old;
-        ::RegQueryValueA(HKEY_CLASSES_ROOT, ".htm", old, &size);
-        m_old = old;
-        Set(".htm", "VorlikTestPage");
-        Set("VorlikTestPage\\shell\\open\\command", openCommand);
-    }
-    ~HtmClass()
-    {
-        Set(".htm", m_old);
-        ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "VorlikTestPage");
-    }
-    static void Set(const std::string& key, const std::string& value)
-    {
-        ::RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size()));
-    }
-
-private:
-    std::string m_old;
-};
+// Points ".htm" at a document class of the test's with this open command.
+void SetHtmClass(const std::string& openCommand)
+{
+    ::RegSetValueA(HKEY_CLASSES_ROOT, ".htm", REG_SZ, "VorlikTestPage", 14);
+    ::RegSetValueA(HKEY_CLASSES_ROOT, "VorlikTestPage\\shell\\open\\command", REG_SZ, openCommand.c_str(),
+                   static_cast<DWORD>(openCommand.size()));
+}
 
 } // namespace
 
@@ -152,8 +131,11 @@ TEST(AboutBox, ALinkTheShellCannotOpenGoesToTheHtmProgramAndAFailureIsReported)
         { ChildTool("argfile \"%1\" ignored"), FALSE },
         { "\"C:\\no such\\b.exe\" \"%1\"", TRUE },
     };
+    char oldHtm[MAX_PATH] = "";
+    LONG size = sizeof oldHtm;
+    ::RegQueryValueA(HKEY_CLASSES_ROOT, ".htm", oldHtm, &size);
     for (const auto& c : cases) {
-        HtmClass htm(c.first);
+        SetHtmClass(c.first);
         CTestAbout box;
         RunModalWith(box, [&](HWND hDlg) {
             OnUiThread(hDlg, [&] { box.m_homeLink.SetTarget(target.c_str()), box.m_homeLink.MarkVisited(c.second); });
@@ -163,6 +145,8 @@ TEST(AboutBox, ALinkTheShellCannotOpenGoesToTheHtmProgramAndAFailureIsReported)
         });
         WaitUntil([&] { return ReadFileText(argFile) == target; });
     }
+    ::RegSetValueA(HKEY_CLASSES_ROOT, ".htm", REG_SZ, oldHtm, static_cast<DWORD>(strlen(oldHtm)));
+    ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "VorlikTestPage");
     EXPECT_EQ(target, ReadFileText(argFile)) << "the program got the target, the rest of its command line cut";
     EXPECT_EQ((std::vector<bool>{ true, false }), visited) << "opened: visited; failed: no longer";
     ASSERT_EQ(1u, boxes.Texts().size());
@@ -212,11 +196,6 @@ int Shown(HWND hCtl, bool bRepaint = false)
     ::ImageList_Destroy(hList);
     return found;
 }
-
-class CTestConsole : public CConsoleDlg {
-public:
-    using CConsoleDlg::m_busy;
-};
 
 } // namespace
 

@@ -1,6 +1,6 @@
 // The real Vorlik.exe driven from outside: a table of command lines and the
-// panes, message boxes, Copy and Save they give; refusals, Stop and Exit;
-// and the contract of the built program's resources.
+// panes, message boxes, Copy and Save they give, and the contract of the
+// built program's resources.
 #include "VorlikProcess.h"
 #include "helpers/Pattern.h"
 
@@ -41,35 +41,12 @@ TEST(EndToEnd, CommandLinesAndWhatTheyGive)
         std::vector<std::string> boxes;
         vorlik.Run(c.command);
         EXPECT_TRUE(vorlik.WaitForEnd(&boxes));
-        EXPECT_EQ(c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{ c.box }, boxes);
-        if (c.pane != "*")
-            EXPECT_EQ(c.pane + kEnd, vorlik.PaneText());
-        if (!c.saved.empty()) {
-            EXPECT_TRUE(c.saved == vorlik.CopyOutput()) << "Copy";
-            EXPECT_TRUE(c.saved == vorlik.SaveOutput()) << "Save";
-        }
+        EXPECT_EQ(c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{ "Vorlik: " + c.box }, boxes);
+        EXPECT_TRUE(c.pane == "*" || c.pane + kEnd == vorlik.PaneText()) << vorlik.PaneText().substr(0, 200);
+        EXPECT_TRUE(c.saved.empty() || c.saved == vorlik.CopyOutput()) << "Copy";
+        EXPECT_TRUE(c.saved.empty() || c.saved == vorlik.SaveOutput()) << "Save";
     }
     ::DeleteFileA(doc.c_str());
-}
-
-TEST(EndToEnd, ASecondRunAndExitAreRefusedWhileRunningAndStopEndsTheRun)
-{
-    VorlikProcess vorlik;
-    ASSERT_TRUE(vorlik.Ready());
-    vorlik.Run("ChildTool wait");
-    ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe"));
-    vorlik.Click(IDC_RUN);
-    EXPECT_EQ("You can't begin a new proccess will old one is running.", vorlik.ExpectMessageBox());
-    vorlik.Command(IDCANCEL);
-    EXPECT_EQ("You can't exit will your process is running.", vorlik.ExpectMessageBox());
-    vorlik.Click(IDC_STOP);
-    std::vector<std::string> boxes;
-    EXPECT_TRUE(vorlik.WaitForEnd(&boxes));
-    EXPECT_TRUE(boxes.empty()) << "a successful Stop shows nothing";
-    DWORD exitCode = 1;
-    vorlik.Command(IDCANCEL);
-    EXPECT_TRUE(vorlik.WaitForExit(&exitCode));
-    EXPECT_EQ(0u, exitCode);
 }
 
 // What users and their keyboards rely on, read from the running program and

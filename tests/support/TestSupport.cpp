@@ -4,7 +4,7 @@
 
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <tuple>
 
 namespace testsupport {
 
@@ -48,29 +48,22 @@ bool IsMessageBox(HWND hWnd)
         (::GetDlgItem(hWnd, 20) != nullptr || ::GetDlgItem(hWnd, 1088) != nullptr);
 }
 
-struct TopSearch {
-    DWORD pid;
-    const std::function<bool(HWND)>* test;
-    HWND found;
-};
-
 BOOL CALLBACK TestTop(HWND hWnd, LPARAM lParam)
 {
-    auto* s = reinterpret_cast<TopSearch*>(lParam);
+    auto* search = reinterpret_cast<std::tuple<DWORD, const std::function<bool(HWND)>*, HWND>*>(lParam);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(hWnd, &owner);
-    if (owner != s->pid || !::IsWindowVisible(hWnd) || !(*s->test)(hWnd))
-        return TRUE;
-    s->found = hWnd;
-    return FALSE;
+    bool found = owner == std::get<0>(*search) && ::IsWindowVisible(hWnd) && (*std::get<1>(*search))(hWnd);
+    std::get<2>(*search) = found ? hWnd : nullptr;
+    return !found;
 }
 
 // The first visible top-level window of process pid that passes test.
 HWND FindTop(DWORD pid, const std::function<bool(HWND)>& test)
 {
-    TopSearch search{ pid, &test, nullptr };
+    std::tuple<DWORD, const std::function<bool(HWND)>*, HWND> search{ pid, &test, nullptr };
     ::EnumWindows(&TestTop, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return std::get<2>(search);
 }
 
 std::string TextOf(HWND hWnd)
@@ -128,9 +121,9 @@ void DismissMessageBox(HWND hBox)
 
 HWND WaitForTopWindow(DWORD pid, const char* caption, DWORD timeoutMs)
 {
+    auto test = [&](HWND h) { return IsDialog(h) && !IsMessageBox(h) && TextOf(h) == caption; };
     HWND hFound = nullptr;
-    WaitUntil([&] { return (hFound = FindTop(pid, [&](HWND h) { return IsDialog(h) && !IsMessageBox(h) && TextOf(h) == caption; })); },
-              timeoutMs);
+    WaitUntil([&] { return (hFound = FindTop(pid, test)) != nullptr; }, timeoutMs);
     return hFound;
 }
 
@@ -187,9 +180,7 @@ std::string TempPath(const char* name)
 std::string ReadFileText(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string ReadAvailable(HANDLE hRead)

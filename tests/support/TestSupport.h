@@ -59,6 +59,10 @@ private:
     std::thread m_thread;
 };
 
+inline bool EndsWith(const std::string& s, const std::string& tail)
+{
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
 std::string WindowText(HWND hWnd);
 CRect ChildRect(HWND hDlg, int nID); // in hDlg's client coordinates
 std::string TempPath(const char* name); // unique to this process

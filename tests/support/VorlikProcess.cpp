@@ -88,12 +88,11 @@ bool VorlikProcess::WaitForEnd(std::vector<std::string>* pBoxes, DWORD timeoutMs
         [&] {
             if (HWND hBox = FindMessageBox(Pid())) {
                 if (pBoxes != nullptr)
-                    pBoxes->push_back(ReadMessageBox(hBox).text);
+                    pBoxes->push_back(ReadMessageBox(hBox).title + ": " + ReadMessageBox(hBox).text);
                 DismissMessageBox(hBox);
                 WaitUntil([&] { return !::IsWindow(hBox); });
             }
-            std::string text = PaneText();
-            return text.size() >= kEnd.size() && text.compare(text.size() - kEnd.size(), kEnd.size(), kEnd) == 0;
+            return EndsWith(PaneText(), kEnd);
         },
         timeoutMs);
 }

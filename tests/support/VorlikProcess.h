@@ -43,7 +43,7 @@ public:
     // Waits until the pane shows text.
     bool PaneHas(const std::string& text) const;
     // Waits until the pane ends in an end line, pressing OK on message
-    // boxes meanwhile (their texts go to *pBoxes).
+    // boxes meanwhile ("title: text" of each goes to *pBoxes).
     bool WaitForEnd(std::vector<std::string>* pBoxes = nullptr, DWORD timeoutMs = 60000) const;
     // Waits for one of Vorlik's message boxes, reads it and presses OK.
     std::string ExpectMessageBox() const;
