@@ -1,7 +1,6 @@
-// Logic on real files and pipes: command-line resolution and the stdin
-// writer.
+// Command-line resolution on real files: a folder put on the search path
+// or made the current directory, and a file at the drive's root.
 #include "runner/CommandLine.h"
-#include "runner/StdinWriter.h"
 
 #include "TestSupport.h"
 
@@ -85,29 +84,4 @@ TEST(CommandLine, ResolvesAgainstTheSearchPathOrGoesToTheInterpreter)
     for (const std::string& f : files)
         ::DeleteFileA(f.c_str());
     ::RemoveDirectoryA(dir.c_str());
-}
-
-TEST(StdinWriter, NeverBlocksKeepsTheOrderAndWritesNothingOutsideOpenAndClose)
-{
-    HANDLE hRead = nullptr, hWrite = nullptr;
-    ASSERT_TRUE(::CreatePipe(&hRead, &hWrite, nullptr, 1024));
-    CStdinWriter writer;
-    writer.Write("-", 1); // before Open: dropped
-    writer.Open(hWrite);
-    std::string sent;
-    for (int i = 0; i < 5000; ++i) {
-        sent += static_cast<char>('a' + i % 26);
-        writer.Write(&sent.back(), 1); // would block for ever on the full pipe without the queue
-    }
-    EXPECT_GT(writer.GetPendingCount(), 0u);
-    std::string got;
-    for (int pass = 0; got.size() < sent.size() && pass < 1000; ++pass, writer.Flush())
-        got += ReadAvailable(hRead);
-    EXPECT_EQ(sent, got);
-    writer.Close();
-    writer.Write("c", 1);
-    writer.Flush();
-    EXPECT_EQ("", ReadAvailable(hRead)) << "nothing after Close";
-    ::CloseHandle(hRead);
-    ::CloseHandle(hWrite);
 }

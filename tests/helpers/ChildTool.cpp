@@ -28,18 +28,12 @@
 
 namespace {
 
-void Write(HANDLE h, const std::string& s, size_t chunk = 1u << 30)
+// Writes s, chunk bytes a write, to the standard handle std.
+void Write(const std::string& s, size_t chunk = 1u << 30, DWORD std = STD_OUTPUT_HANDLE)
 {
-    for (size_t i = 0; i < s.size(); i += chunk) {
-        DWORD written = 0;
-        if (!::WriteFile(h, s.data() + i, static_cast<DWORD>(std::min(chunk, s.size() - i)), &written, nullptr))
-            return;
-    }
-}
-
-void Write(const std::string& s, size_t chunk = 1u << 30)
-{
-    Write(::GetStdHandle(STD_OUTPUT_HANDLE), s, chunk);
+    DWORD written = 0;
+    for (size_t i = 0; i < s.size(); i += chunk)
+        ::WriteFile(::GetStdHandle(std), s.data() + i, static_cast<DWORD>(std::min(chunk, s.size() - i)), &written, nullptr);
 }
 
 std::string Unescape(const char* p)
@@ -74,12 +68,10 @@ int main(int argc, char** argv)
         Write(std::string(argc > 2 ? argv[2] : "") + "\r\n");
     } else if (mode == "write") {
         for (int i = 2; i < argc; ++i, ::Sleep(100))
-            Write(::GetStdHandle(i % 2 == 0 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE), Unescape(argv[i]));
+            Write(Unescape(argv[i]), 1u << 30, i % 2 == 0 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
     } else if (mode == "bytes") {
-        std::string all;
         for (int i = 0; i < 256; ++i)
-            all += static_cast<char>(i);
-        Write(all);
+            Write(std::string(1, static_cast<char>(i)));
     } else if (mode == "pattern") {
         Write(Pattern(number(2)), number(3));
     } else if (mode == "line") {

@@ -109,9 +109,9 @@ HWND FindMessageBox(DWORD pid)
     return FindTop(pid, IsMessageBox);
 }
 
-MessageBoxSeen ReadMessageBox(HWND hBox)
+std::string MessageBoxText(HWND hBox, bool bTitled)
 {
-    return MessageBoxSeen{ TextOf(hBox), TextOf(::GetDlgItem(hBox, 0xFFFF)) };
+    return (bTitled ? TextOf(hBox) + ": " : "") + TextOf(::GetDlgItem(hBox, 0xFFFF));
 }
 
 void DismissMessageBox(HWND hBox)
@@ -132,7 +132,7 @@ MessageBoxWatcher::MessageBoxWatcher()
           for (HWND hLast = nullptr; !m_stop; ::Sleep(10)) {
               HWND hBox = FindMessageBox(::GetCurrentProcessId());
               if (hBox != nullptr && hBox != hLast) {
-                  std::string text = ReadMessageBox(hBox).text;
+                  std::string text = MessageBoxText(hBox);
                   std::lock_guard<std::mutex> lock(m_mutex);
                   m_texts.push_back(text);
                   DismissMessageBox(hBox);

@@ -35,13 +35,11 @@ template <typename F> auto Ask(HWND hWnd, F step)
 // a helper thread; a dialog still open afterwards gets IDCANCEL.
 INT_PTR RunModalWith(CDialog& dlg, const std::function<void(HWND hDlg)>& script);
 
-struct MessageBoxSeen {
-    std::string title, text;
-};
 // The first visible message box of process pid, or null.
 HWND FindMessageBox(DWORD pid);
-MessageBoxSeen ReadMessageBox(HWND hBox);
-void DismissMessageBox(HWND hBox);
+// A box's text ("title: text" when asked for the title).
+std::string MessageBoxText(HWND hBox, bool bTitled = false);
+void DismissMessageBox(HWND hBox); // presses its OK
 // The visible dialog of process pid with this caption, once it shows.
 HWND WaitForTopWindow(DWORD pid, const char* caption, DWORD timeoutMs = kTimeoutMs);
 

@@ -88,24 +88,13 @@ bool VorlikProcess::WaitForEnd(std::vector<std::string>* pBoxes, DWORD timeoutMs
         [&] {
             if (HWND hBox = FindMessageBox(Pid())) {
                 if (pBoxes != nullptr)
-                    pBoxes->push_back(ReadMessageBox(hBox).title + ": " + ReadMessageBox(hBox).text);
+                    pBoxes->push_back(MessageBoxText(hBox, true));
                 DismissMessageBox(hBox);
                 WaitUntil([&] { return !::IsWindow(hBox); });
             }
             return EndsWith(PaneText(), kEnd);
         },
         timeoutMs);
-}
-
-std::string VorlikProcess::ExpectMessageBox() const
-{
-    HWND hBox = nullptr;
-    if (!WaitUntil([&] { return (hBox = FindMessageBox(Pid())) != nullptr; }))
-        return "<no message box>";
-    std::string text = ReadMessageBox(hBox).text;
-    DismissMessageBox(hBox);
-    WaitUntil([&] { return !::IsWindow(hBox); });
-    return text;
 }
 
 std::string VorlikProcess::CopyOutput() const

@@ -45,8 +45,6 @@ public:
     // Waits until the pane ends in an end line, pressing OK on message
     // boxes meanwhile ("title: text" of each goes to *pBoxes).
     bool WaitForEnd(std::vector<std::string>* pBoxes = nullptr, DWORD timeoutMs = 60000) const;
-    // Waits for one of Vorlik's message boxes, reads it and presses OK.
-    std::string ExpectMessageBox() const;
     // File > Copy, then the clipboard's text ("" when it did not change).
     std::string CopyOutput() const;
     // File > Save through the real Save As dialog; true once Vorlik

@@ -1,0 +1,356 @@
+// The real Vorlik.exe driven from outside, as a user or another program
+// would: a table of command lines and what they give; the contract of the
+// built program's resources; real key presses through Vorlik's own message
+// loop; runs past the pane's bound; the process tree a run owns; and the
+// oldest Windows the program can start on.
+#include "VorlikProcess.h"
+#include "helpers/Pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <set>
+
+using namespace testsupport;
+
+TEST(EndToEnd, CommandLinesAndWhatTheyGive)
+{
+    std::string doc = TempPath("vorlik-e2e-doc") + ".txt";
+    std::ofstream(doc) << "a document";
+    char cwd[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(sizeof cwd, cwd);
+    std::string beside = BesideTests("").substr(0, BesideTests("").size() - 1);
+    struct Case {
+        std::string command, pane, box, saved; // pane "*": not looked at; saved: what Copy and Save give, if not ""
+    };
+    const Case cases[] = {
+        { "cd", std::string(cwd) + "\r\n", "", "" }, // a built-in runs in Vorlik's folder (until Save changes it)
+        { "echo hello vorlik", "hello vorlik\r\n", "", "" },
+        { "ChildTool print found", "found\r\n", "", "found\r\n" + kSavedEnd }, // a program beside Vorlik
+        { "ChildTool write out1 err1 out2", "out1err1out2", "", "" },        // stdout and stderr share the pane
+        { "ChildTool write abc\\0def\\0\\0ghi", "abcdefghi", "", "" },         // zero bytes hide nothing
+        { "ChildTool write lf1\\nlf2\\n", "lf1\nlf2\n", "", "lf1\r\nlf2\r\n" + kSavedEnd },
+        { "ChildTool cwd", beside + "\r\n", "", "" }, // a program runs in its own folder
+        { "ChildTool pattern 300000 300000", "*", "", Pattern(300000) + kSavedEnd }, // all of it, as the child ends
+        { doc, "", "Couldn't Create Process\r\n", "" },
+        { "ChildTool print " + std::string(1100, 'x'), "",
+          "The command line is too long. A command line can have at most 1023 characters.", kSavedEnd },
+    };
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command.substr(0, 40));
+        std::vector<std::string> boxes;
+        vorlik.Run(c.command);
+        EXPECT_TRUE(vorlik.WaitForEnd(&boxes));
+        EXPECT_EQ(c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{ "Vorlik: " + c.box }, boxes);
+        EXPECT_TRUE(c.pane == "*" || c.pane + kEnd == vorlik.PaneText()) << vorlik.PaneText().substr(0, 200);
+        EXPECT_TRUE(c.saved.empty() || c.saved == vorlik.CopyOutput()) << "Copy";
+        EXPECT_TRUE(c.saved.empty() || c.saved == vorlik.SaveOutput()) << "Save";
+    }
+    ::DeleteFileA(doc.c_str());
+}
+
+// What users and their keyboards rely on, read from the running program and
+// from the built Vorlik.exe's own resources.
+TEST(EndToEnd, TheProgramsControlsMenuAndKeysAreAsPromised)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    std::vector<std::string> tabOrder; // from the first tab stop, once round
+    for (HWND h = ::GetNextDlgTabItem(vorlik.Dialog(), nullptr, FALSE); tabOrder.size() < 5;
+         h = ::GetNextDlgTabItem(vorlik.Dialog(), h, FALSE)) {
+        char cls[32] = "";
+        ::GetClassNameA(h, cls, sizeof cls);
+        bool bDefault = lstrcmpiA(cls, "Button") == 0 && (::GetWindowLongA(h, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON;
+        tabOrder.push_back(std::to_string(::GetDlgCtrlID(h)) + " " + cls + " \"" + WindowText(h) + "\"" + (bDefault ? " default" : ""));
+    }
+    LONG paneStyle = ::GetWindowLongA(vorlik.Item(IDC_OUTPUT), GWL_STYLE);
+    LONG dlgStyle = ::GetWindowLongA(vorlik.Dialog(), GWL_STYLE);
+    vorlik.Exit();
+    EXPECT_EQ((std::vector<std::string>{ "1009 ComboBox \"\"", "1001 Button \"Run\" default", "1007 RICHEDIT \"\"",
+                                         "1008 Button \"Stop\"", "1009 ComboBox \"\"" }),
+              tabOrder);
+    const LONG paneNeeds = ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN;
+    EXPECT_EQ(paneNeeds, paneStyle & paneNeeds) << "the pane scrolls both ways and takes Enter";
+    EXPECT_EQ(WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX, dlgStyle & (WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX));
+
+    HMODULE hExe = ::LoadLibraryExA(BesideTests("Vorlik.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, hExe);
+    HMENU hMenu = ::LoadMenuA(hExe, MAKEINTRESOURCEA(IDR_MENU));
+    std::vector<std::string> menu;
+    for (int i = 0; i < ::GetMenuItemCount(hMenu); ++i) {
+        char text[128] = "";
+        ::GetMenuStringA(hMenu, i, text, sizeof text, MF_BYPOSITION);
+        HMENU hSub = ::GetSubMenu(hMenu, i);
+        for (int j = 0; j < ::GetMenuItemCount(hSub); ++j) {
+            char item[128] = "";
+            ::GetMenuStringA(hSub, j, item, sizeof item, MF_BYPOSITION);
+            menu.push_back(std::string(text) + " > " + item + " = " + std::to_string(::GetMenuItemID(hSub, j)));
+        }
+    }
+    ::DestroyMenu(hMenu);
+    ACCEL accels[8] = {};
+    std::vector<std::string> keys;
+    for (int i = 0, n = ::CopyAcceleratorTableA(::LoadAcceleratorsA(hExe, MAKEINTRESOURCEA(IDR_MENU)), accels, 8); i < n; ++i)
+        keys.push_back(std::to_string(accels[i].fVirt & ~FNOINVERT) + " " + std::to_string(accels[i].key) + " = " +
+                       std::to_string(accels[i].cmd));
+    ::FreeLibrary(hExe);
+    EXPECT_EQ((std::vector<std::string>{
+                  "&File > &Copy = 1004", "&File > &Save\tCtrl+S = 1003", "&File >  = 0", "&File > E&xit = 2",
+                  "&Options > Send each &key at once = 1011", "&Options >  = 0",
+                  "&Options > Output in the &console code page (OEM) = 1012",
+                  "&Options > Output in the &ANSI code page (as written) = 1013",
+                  "&Options > Output in &UTF-8 = 1014", "&Help > &About\tF1 = 1005" }),
+              menu);
+    EXPECT_EQ((std::vector<std::string>{ std::to_string(FVIRTKEY | FCONTROL) + " 83 = 1003",
+                                         std::to_string(FVIRTKEY) + " 112 = 1005" }),
+              keys)
+        << "Ctrl+S saves, F1 shows About";
+}
+
+TEST(Keyboard, EnterRunsTheCommandAndALineGoesToTheChildAsEdited)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Keys(IDC_COMMAND, "cmd\r");
+    ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "cmd.exe"));
+    vorlik.Keys(IDC_OUTPUT, "echo hello vorlik\r");
+    // The typed line, then cmd's answer; the banner and prompt may come
+    // before or after the typed line.
+    EXPECT_TRUE(WaitUntil([&] {
+        std::string t = vorlik.PaneText();
+        size_t typed = t.find("echo hello vorlik\r\n");
+        return typed != std::string::npos && t.find("hello vorlik\r\n", typed + 5) != std::string::npos;
+    })) << vorlik.PaneText();
+    vorlik.Keys(IDC_OUTPUT, "exit\r");
+    EXPECT_TRUE(vorlik.WaitForEnd()) << "exit reached the interpreter whole";
+
+    vorlik.Run("ChildTool cat");
+    ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe"));
+    SetClipboardText("one\r\ntwo\r\n");
+    vorlik.Keys(IDC_OUTPUT, "");
+    VorlikProcess::Press('V', true);
+    EXPECT_TRUE(vorlik.PaneHas("one\r\ntwo\r\none\r\ntwo\r\n")) << "typed, then echoed: " << vorlik.PaneText();
+    VorlikProcess::Press('Z', true);
+    VorlikProcess::Press(VK_RETURN);
+    EXPECT_TRUE(vorlik.WaitForEnd()) << "the child read to the end of its input";
+    EXPECT_NE(std::string::npos, vorlik.PaneText().find("^Z\r\neof\r\n")) << vorlik.PaneText();
+}
+
+TEST(Keyboard, EarlierOutputNeverChangesAndOutputGoesAboveTheLineBeingTyped)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Run("ChildTool print hello");
+    ASSERT_TRUE(vorlik.WaitForEnd());
+    std::string before = vorlik.PaneText();
+    // Tab into the pane from the command box, then keys that would replace
+    // or delete a selection.
+    vorlik.Keys(IDC_COMMAND, "");
+    VorlikProcess::Press(VK_TAB);
+    VorlikProcess::Press(VK_TAB);
+    VorlikProcess::Press('A', true);
+    VorlikProcess::Press(VK_DELETE);
+    VorlikProcess::Press('X', true);
+    vorlik.Keys(IDC_OUTPUT, "x\b\by");
+    EXPECT_TRUE(WaitUntil([&] { return vorlik.PaneText() == before + "y"; })) << vorlik.PaneText();
+
+    vorlik.Run("ChildTool stamps 100000 100");
+    ASSERT_TRUE(vorlik.PaneHas("\r\n"));
+    vorlik.Keys(IDC_OUTPUT, "abc");
+    EXPECT_TRUE(WaitUntil([&] {
+        std::string text = vorlik.PaneText();
+        return std::count(text.begin(), text.end(), '\n') >= 5 && text.size() > 5 &&
+            text.compare(text.size() - 5, 5, "\r\nabc") == 0;
+    })) << vorlik.PaneText();
+    VorlikProcess::Press('C', true); // nothing selected: as Stop
+    EXPECT_TRUE(vorlik.PaneHas(kEnd + "abc")) << "the line being typed stays last";
+}
+
+TEST(Keyboard, OptionsAndAcceleratorsAndTheOptionsKept)
+{
+    const char* settings = "software\\Quorvel's Tools\\Vorlik\\Settings";
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, settings);
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Command(IDM_KEYATATIME);
+    vorlik.Run("ChildTool cat");
+    ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe"));
+    vorlik.Keys(IDC_OUTPUT, "hi");
+    EXPECT_TRUE(WaitUntil([&] {
+        std::string t = vorlik.PaneText();
+        return std::count(t.begin(), t.end(), 'h') == 2 && std::count(t.begin(), t.end(), 'i') == 2;
+    })) << "each key sent at once, without Enter, and echoed: " << vorlik.PaneText();
+    vorlik.Click(IDC_STOP);
+    EXPECT_TRUE(vorlik.WaitForEnd());
+    DWORD keyAtATime = 0, size = sizeof keyAtATime;
+    ::SHGetValueA(HKEY_CURRENT_USER, settings, "KeyAtATime", nullptr, &keyAtATime, &size);
+    EXPECT_EQ(1u, keyAtATime) << "kept in the profile";
+    vorlik.Command(IDM_KEYATATIME); // back to line input
+
+    vorlik.Keys(IDC_OUTPUT, "");
+    VorlikProcess::Press('S', true);
+    HWND hSave = WaitForTopWindow(vorlik.Pid(), "Save As");
+    EXPECT_NE(nullptr, hSave) << "Ctrl+S is File > Save";
+    ::PostMessageA(hSave, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(hSave); }));
+    VorlikProcess::Press(VK_F1);
+    HWND hAbout = WaitForTopWindow(vorlik.Pid(), "About");
+    EXPECT_EQ("Quorvel", WindowText(::GetDlgItem(hAbout, IDC_AUTHOR))) << "F1 is Help > About";
+    EXPECT_FALSE(::IsWindowEnabled(vorlik.Dialog())) << "modal over the main window";
+    ::PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(vorlik.Dialog()) != FALSE; }));
+
+    if (::GetOEMCP() != 437 || ::GetACP() != 1252)
+        GTEST_SKIP() << "the expected texts are for code pages 437 and 1252";
+    const std::pair<UINT, const char*> cases[] = {
+        { IDM_CP_ANSI, "caf\x82 \x9a" "bung\r\n" },
+        { IDM_CP_UTF8, "caf? ?bung\r\n" },
+        { IDM_CP_OEM, "caf\xe9 \xdc" "bung\r\n" },
+    };
+    for (const auto& c : cases) {
+        vorlik.Command(c.first);
+        vorlik.Run("ChildTool write \"caf\\x82 \\x9abung\\r\\n\"");
+        EXPECT_TRUE(vorlik.WaitForEnd());
+        EXPECT_EQ(c.second + kEnd, vorlik.PaneText()) << c.first;
+    }
+    vorlik.Command(IDM_CP_UTF8);
+    ASSERT_TRUE(vorlik.Exit());
+    VorlikProcess again; // the options as they were left
+    ASSERT_TRUE(again.Ready());
+    again.Run("ChildTool write caf\\xc3 \\xa9"); // a character split between two writes
+    EXPECT_TRUE(again.WaitForEnd());
+    EXPECT_EQ("caf\xe9" + kEnd, again.PaneText()) << "UTF-8 still";
+}
+
+// 6 MB: past the pane's bound, and past what the kept output holds in
+// memory before it goes to a temporary file.
+TEST(KeptOutput, ARunPastThePaneKeepsEveryByteInBoundedMemoryAndTheWindowAnswersThroughout)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Run("ChildTool pattern 6000000 65536");
+    int asked = 0, answered = 0;
+    for (; vorlik.PaneText().find("--End--") == std::string::npos && asked < 5000; ::Sleep(20))
+        answered += vorlik.Answers() ? 1 : 0, ++asked;
+    EXPECT_EQ(asked, answered) << "the window answered all along";
+    ASSERT_TRUE(vorlik.WaitForEnd());
+    const std::string all = Pattern(6000000);
+    std::string text;
+    EXPECT_TRUE(WaitUntil([&] { return (text = vorlik.PaneText()).size() >= 512 * 1024; })) << "it settles";
+    EXPECT_LE(text.size(), 1024u * 1024 + 70000);
+    text.resize(text.size() - kEnd.size());
+    ASSERT_LT(text.size(), all.size());
+    EXPECT_TRUE(EndsWith(all, text)) << "the newest output";
+    EXPECT_EQ('\n', all[all.size() - text.size() - 1]) << "from the start of a line";
+    CHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, vorlik.Pid()));
+    PROCESS_MEMORY_COUNTERS pmc{ sizeof pmc };
+    ASSERT_TRUE(::GetProcessMemoryInfo(process.get(), &pmc, sizeof pmc));
+    std::printf("Vorlik's resident memory after 6 MB of output: %lu MB\n", static_cast<unsigned long>(pmc.WorkingSetSize >> 20));
+    EXPECT_LT(pmc.WorkingSetSize, 250u << 20);
+    EXPECT_TRUE(vorlik.CopyOutput() == all + kSavedEnd) << "Copy: every byte in order";
+    EXPECT_TRUE(vorlik.SaveOutput() == all + kSavedEnd) << "Save: every byte in order";
+}
+
+TEST(KeptOutput, WithoutATempFolderSaveGivesANoteThenTheNewestOutput)
+{
+    std::string missing = TempPath("vorlik-no-such-folder") + "\\inner";
+    char oldTmp[MAX_PATH] = "", oldTemp[MAX_PATH] = "";
+    ::GetEnvironmentVariableA("TMP", oldTmp, sizeof oldTmp);
+    ::GetEnvironmentVariableA("TEMP", oldTemp, sizeof oldTemp);
+    ::SetEnvironmentVariableA("TMP", missing.c_str());
+    ::SetEnvironmentVariableA("TEMP", missing.c_str());
+    VorlikProcess vorlik; // inherits the missing folder
+    ::SetEnvironmentVariableA("TMP", oldTmp);
+    ::SetEnvironmentVariableA("TEMP", oldTemp);
+    ASSERT_TRUE(vorlik.Ready());
+    const size_t size = 24000000;
+    vorlik.Run("ChildTool pattern 24000000 65536");
+    ASSERT_TRUE(vorlik.WaitForEnd());
+    std::string saved = vorlik.SaveOutput();
+    size_t eol = saved.find("\r\n");
+    ASSERT_NE(std::string::npos, eol);
+    std::string note = saved.substr(0, eol);
+    unsigned long lost = std::strtoul(note.c_str() + 1, nullptr, 10);
+    EXPECT_EQ("[" + std::to_string(lost) + " bytes at the beginning of the output could not be kept: the temporary "
+              "folder could not be written.]", note);
+    EXPECT_GT(lost, 0u);
+    ASSERT_LT(lost, size);
+    EXPECT_TRUE(saved.substr(eol + 2) == Pattern(size).substr(lost) + kSavedEnd) << "the newest output, whole";
+    EXPECT_TRUE(vorlik.Answers());
+}
+
+// ChildTool tree leaves two ChildTools running until stopped.
+TEST(RunTree, StopEndsTheChildAndEverythingItStartedAndExitFollows)
+{
+    for (const char* interpreter : { "cmd /c ", "cmd /k " }) {
+        SCOPED_TRACE(interpreter);
+        VorlikProcess vorlik;
+        ASSERT_TRUE(vorlik.Ready());
+        vorlik.Run(interpreter + ChildTool("tree"));
+        ASSERT_TRUE(WaitUntil([&] { return CountProcesses("ChildTool.exe") == 2; })) << "child and grandchild run";
+        vorlik.Click(IDC_STOP);
+        EXPECT_TRUE(vorlik.WaitForEnd());
+        EXPECT_TRUE(WaitUntil([&] { return CountProcesses("ChildTool.exe") == 0; })) << "nothing of the run is left";
+        EndProcesses("ChildTool.exe");
+        vorlik.Click(IDC_STOP);
+        EXPECT_TRUE(vorlik.Exit()) << "Exit right after a Stop";
+    }
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Run("ChildTool grandchild");
+    ASSERT_TRUE(vorlik.WaitForEnd());
+    EXPECT_EQ(1, CountProcesses("ChildTool.exe")) << "a run that ends by itself leaves what it started";
+    EndProcesses("ChildTool.exe");
+}
+
+// The import table decides where Vorlik.exe can start at all: Windows XP
+// (the runtime's AddVectoredExceptionHandler needs it). Every DLL it imports
+// must ship with XP, and no function it imports may be one that came later.
+TEST(RunTree, TheProgramImportsNothingNewerThanWindowsXp)
+{
+    std::ifstream file(BesideTests("Vorlik.exe"), std::ios::binary);
+    std::vector<char> image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_GT(image.size(), 1024u);
+    auto at = [&](size_t offset) { return image.data() + offset; };
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(at(reinterpret_cast<const IMAGE_DOS_HEADER*>(at(0))->e_lfanew));
+    const auto* sections = IMAGE_FIRST_SECTION(nt);
+    auto fileOffset = [&](DWORD rva) -> size_t {
+        for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i)
+            if (rva >= sections[i].VirtualAddress && rva < sections[i].VirtualAddress + sections[i].Misc.VirtualSize)
+                return rva - sections[i].VirtualAddress + sections[i].PointerToRawData;
+        return 0;
+    };
+    EXPECT_LE(nt->OptionalHeader.MajorSubsystemVersion, 5) << "the loader would refuse the exe on XP";
+    const std::set<std::string> xpDlls = { "KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "ADVAPI32.DLL", "SHELL32.DLL",
+                                           "COMCTL32.DLL", "COMDLG32.DLL", "SHLWAPI.DLL", "MSVCRT.DLL", "OLE32.DLL" };
+    // Functions a toolchain or this code might reach for that XP lacks.
+    const std::set<std::string> newer = {
+        "GetTickCount64", "InitializeCriticalSectionEx", "InitOnceExecuteOnce", "InitializeSRWLock",
+        "AcquireSRWLockExclusive", "SleepConditionVariableCS", "WakeConditionVariable", "FlsAlloc", "FlsSetValue",
+        "GetSystemTimePreciseAsFileTime", "CreateEventExA", "GetFileInformationByHandleEx", "GetLocaleInfoEx",
+        "SetThreadStackGuarantee", "GetErrorMode", "GetThreadId", "GetProcessId", "_fseeki64", "_localtime64_s",
+    };
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    int functions = 0;
+    for (const auto* imp = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(at(fileOffset(dir.VirtualAddress)));
+         imp->Name != 0; ++imp) {
+        std::string dll = at(fileOffset(imp->Name));
+        std::transform(dll.begin(), dll.end(), dll.begin(), ::toupper);
+        EXPECT_EQ(1u, xpDlls.count(dll)) << dll << " is not a DLL of Windows XP";
+        DWORD thunkRva = imp->OriginalFirstThunk != 0 ? imp->OriginalFirstThunk : imp->FirstThunk;
+        for (const auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA32*>(at(fileOffset(thunkRva)));
+             thunk->u1.AddressOfData != 0; ++thunk, ++functions) {
+            if (!IMAGE_SNAP_BY_ORDINAL32(thunk->u1.Ordinal)) {
+                std::string name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(at(fileOffset(thunk->u1.AddressOfData)))->Name;
+                EXPECT_EQ(0u, newer.count(name)) << dll << "!" << name << " needs a newer Windows than XP";
+            }
+        }
+    }
+    EXPECT_GT(functions, 50) << "the import table was read";
+}
