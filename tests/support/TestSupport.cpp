@@ -73,6 +73,15 @@ std::string TextOf(HWND hWnd)
     return buf;
 }
 
+void ForEachProcess(const char* exeName, const std::function<void(const PROCESSENTRY32&)>& visit)
+{
+    CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{ sizeof entry };
+    for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry))
+        if (lstrcmpiA(entry.szExeFile, exeName) == 0)
+            visit(entry);
+}
+
 } // namespace
 
 void InstallUiCallHook()
@@ -255,19 +264,6 @@ bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* pExitCode)
         return false;
     return pExitCode == nullptr || ::GetExitCodeProcess(m_process.get(), pExitCode);
 }
-
-namespace {
-
-void ForEachProcess(const char* exeName, const std::function<void(const PROCESSENTRY32&)>& visit)
-{
-    CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry{ sizeof entry };
-    for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry))
-        if (lstrcmpiA(entry.szExeFile, exeName) == 0)
-            visit(entry);
-}
-
-} // namespace
 
 int CountProcesses(const char* exeName)
 {
