@@ -2,10 +2,21 @@
 # Vorlik.exe and its tests, and starts or stops a private Wine environment.
 # Sourced, not run; expects $ROOT to be the repository root.
 
-BUILD=${VORLIK_BUILD:-$ROOT/build}
+# build/ holds the 32-bit Vorlik.exe and its tests. Where this kernel cannot
+# run 32-bit programs at all (booted with its ia32 emulation off, so wine32
+# fails with "Exec format error"), the same sources are also built for 64-bit
+# Windows in build/win64 and that build is what runs, under wine64: the
+# program can still be used and tested there. select_target picks; $BUILD,
+# $WINE and $WINE_ARCH then name the build that runs.
+BUILD32=${VORLIK_BUILD:-$ROOT/build}
+BUILD=$BUILD32
+WINE=wine
+WINE_ARCH=win32
 APT_PACKAGES="g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
   binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth googletest cmake make python3
   fonts-dejavu-core"
+APT_PACKAGES_WIN64="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  binutils-mingw-w64-x86-64"
 
 say() { printf '%s\n' "$*" >&2; }
 
@@ -29,12 +40,34 @@ ensure_packages() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing >/dev/null
 }
 
-build_all() {
-    if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-        cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/tools/mingw32-toolchain.cmake" \
-              -DCMAKE_BUILD_TYPE=Release >/dev/null
+# Call after ensure_packages.
+select_target() {
+    /usr/lib/wine/wine --version >/dev/null 2>&1 && return 0
+    say "This kernel does not run 32-bit programs (ia32 emulation is off): the 32-bit"
+    say "Vorlik.exe is built, and the same sources built for 64-bit Windows run under wine64."
+    ensure_packages $APT_PACKAGES_WIN64
+    BUILD=$BUILD32/win64
+    WINE=/usr/lib/wine/wine64
+    WINE_ARCH=win64
+}
+
+# build_tree DIR BITS [TARGET...]; a 64-bit tree's tests also check the
+# imports of the 32-bit Vorlik.exe, the one that ships.
+build_tree() {
+    local dir=$1 bits=$2 shipped=
+    shift 2
+    [ "$bits" = 64 ] && shipped="-DVORLIK_EXE32=$BUILD32/bin/Vorlik.exe"
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/tools/mingw$bits-toolchain.cmake" \
+              -DCMAKE_BUILD_TYPE=Release $shipped >/dev/null
     fi
-    cmake --build "$BUILD" -j "$(nproc)" -- --no-print-directory "$@"
+    cmake --build "$dir" -j "$(nproc)" -- --no-print-directory "$@"
+}
+
+# Builds the 32-bit tree, and the 64-bit one too when that is what runs.
+build_all() {
+    build_tree "$BUILD32" 32 "$@"
+    [ "$WINE_ARCH" = win32 ] || build_tree "$BUILD" 64 "$@"
 }
 
 # --- private Wine environment -------------------------------------------------
@@ -42,7 +75,7 @@ build_all() {
 # A user's own WINEPREFIX and DISPLAY are never used.
 
 wine_env_vars() {
-    export WINEPREFIX="$1" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEPREFIX="$1" WINEARCH=$WINE_ARCH WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 }
 
 # Starts Xvfb on the first free display from :90 on; sets DISPLAY, XVFB_PID.
@@ -72,21 +105,21 @@ start_wineserver() {
     wineserver -p </dev/null >/dev/null 2>&1
     if [ "$fresh" = 1 ]; then
         say "Creating the Wine prefix $WINEPREFIX (once)"
-        wine wineboot -i </dev/null >/dev/null 2>&1
+        "$WINE" wineboot -i </dev/null >/dev/null 2>&1
         # Without a window manager every window close waits for one; unmanaged
         # windows close at once.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
         # The dialogs' "Courier" is not there under Wine, and a proportional
         # font would stand in: a fixed-pitch one does, so columns line up.
-        wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Courier /d 'DejaVu Sans Mono' /f \
+        "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Courier /d 'DejaVu Sans Mono' /f \
             </dev/null >/dev/null 2>&1
         # A crashing test exe ends with a backtrace instead of waiting on a
         # crash dialog that nobody will close.
-        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
             </dev/null >/dev/null 2>&1
         touch "$WINEPREFIX/.vorlik-prefix-3"
     else
-        wine wineboot </dev/null >/dev/null 2>&1
+        "$WINE" wineboot </dev/null >/dev/null 2>&1
     fi
 }
 
