@@ -60,7 +60,7 @@ TEST(Hardening, CommandLinesAndOutput)
         { "a.py", "", "", "" },
         { "echo \xe9\xe8\xfc\xdf", "", "", "" },
         { doc, "Couldn't Create Process\r\n", "", "" },
-        { "ChildTool bytes", "", "", "" },
+        { "ChildTool bytes", "", "", "0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~" },
         { "ChildTool line 1000000", "", std::string(1000000, 'x') + kSavedEnd, "" }, // no line end at all
         { "ChildTool grandchild", "", "", "" },      // the grandchild holds the output pipe open
         { "ChildTool closeout 1500", "", "", "closing" }, // closes its output and goes on
