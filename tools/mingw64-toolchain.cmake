@@ -11,3 +11,7 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# The Wine that runs what this builds, for the tests.
+set(VORLIK_WINE /usr/lib/wine/wine64)
+set(VORLIK_WINE_ARCH win64)
