@@ -55,7 +55,7 @@ TEST(Hardening, CommandLinesAndOutput)
         { "echo\ta\tb", "", "", "" },
         { "echo " + std::string(1023 - 11 - 5, 'x'), "", "", "xxxxx" }, // resolves to exactly 1023
         { std::string(1023, 'y'), tooLong, "", "" },                    // fits as typed, not with cmd.exe /c
-        { std::string(5000, 'y'), tooLong, "", "" },
+        { std::string(5000, 'y'), tooLong, kSavedEnd, "" },
         { "C:\\windows", "Couldn't Create Process\r\n", "", "" },
         { "a.py", "", "", "" },
         { "echo \xe9\xe8\xfc\xdf", "", "", "" },
