@@ -2,6 +2,8 @@
 
 #include "platform/CWinApp.h"
 
+#include <cstring>
+
 
 namespace {
 
@@ -145,6 +147,103 @@ void CDialog::OnOK()
 void CDialog::OnCancel()
 {
     EndDialog(IDCANCEL);
+}
+
+namespace {
+
+// Reads a dialog template, classic (DLGTEMPLATE) or extended (DLGTEMPLATEEX).
+class CTemplateReader {
+public:
+    CTemplateReader(const BYTE* p, size_t n) : m_p(p), m_end(p + n) {}
+
+    bool Ok() const { return m_p <= m_end; }
+    WORD Word() { return Take<WORD>(); }
+    DWORD Dword() { return Take<DWORD>(); }
+    void Skip(size_t n) { m_p += n; }
+    // A string, an ordinal or nothing (sz_Or_Ord).
+    void SkipNameOrOrdinal()
+    {
+        WORD first = Word();
+        if (first == 0xFFFF)
+            Word();
+        else
+            while (first != 0 && Ok())
+                first = Word();
+    }
+    void AlignDword(const BYTE* base) { m_p += (4 - (m_p - base) % 4) % 4; }
+    const BYTE* Here() const { return m_p; }
+
+private:
+    template <class T>
+    T Take()
+    {
+        T value{};
+        if (m_p + sizeof(T) <= m_end)
+            std::memcpy(&value, m_p, sizeof(T));
+        m_p += sizeof(T);
+        return value;
+    }
+
+    const BYTE* m_p;
+    const BYTE* m_end;
+};
+
+} // namespace
+
+bool CDialog::GetTemplateItemStyle(int nID, DWORD* pStyle, DWORD* pExStyle) const
+{
+    HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
+    HRSRC hRes = ::FindResourceA(hInstance, MAKEINTRESOURCEA(m_nIDTemplate), MAKEINTRESOURCEA(5)); // RT_DIALOG
+    HGLOBAL hData = hRes != nullptr ? ::LoadResource(hInstance, hRes) : nullptr;
+    const BYTE* base = hData != nullptr ? static_cast<const BYTE*>(::LockResource(hData)) : nullptr;
+    if (base == nullptr)
+        return false;
+    CTemplateReader in(base, ::SizeofResource(hInstance, hRes));
+    bool bExtended = in.Word() == 1 && in.Word() == 0xFFFF;
+    DWORD style = 0;
+    if (bExtended) {
+        in.Skip(8); // help id, extended style
+        style = in.Dword();
+    } else {
+        in = CTemplateReader(base, ::SizeofResource(hInstance, hRes));
+        style = in.Dword();
+        in.Skip(4);
+    }
+    WORD count = in.Word();
+    in.Skip(8); // x, y, cx, cy
+    in.SkipNameOrOrdinal(); // menu
+    in.SkipNameOrOrdinal(); // class
+    in.SkipNameOrOrdinal(); // title
+    if ((style & DS_SETFONT) != 0) {
+        in.Skip(bExtended ? 6 : 2); // point size (and weight, italic, character set)
+        in.SkipNameOrOrdinal();
+    }
+    for (WORD i = 0; i < count && in.Ok(); ++i) {
+        in.AlignDword(base);
+        DWORD itemStyle = 0, itemExStyle = 0;
+        int itemId = 0;
+        if (bExtended) {
+            in.Skip(4); // help id
+            itemExStyle = in.Dword();
+            itemStyle = in.Dword();
+            in.Skip(8);
+            itemId = static_cast<int>(in.Dword());
+        } else {
+            itemStyle = in.Dword();
+            itemExStyle = in.Dword();
+            in.Skip(8);
+            itemId = static_cast<short>(in.Word());
+        }
+        in.SkipNameOrOrdinal(); // class
+        in.SkipNameOrOrdinal(); // title
+        in.Skip(in.Word());     // creation data
+        if (itemId == nID && in.Ok()) {
+            *pStyle = itemStyle;
+            *pExStyle = itemExStyle;
+            return true;
+        }
+    }
+    return false;
 }
 
 void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value)

@@ -37,6 +37,11 @@ public:
     // towards them when FALSE.
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 
+    // The styles the dialog's template gives control nID (as written there:
+    // some controls change their own styles once created); false when the
+    // template has no such control.
+    bool GetTemplateItemStyle(int nID, DWORD* pStyle, DWORD* pExStyle) const;
+
     BOOL PreTranslateMessage(MSG* pMsg) override;
     // Called when the window is gone: wakes a modal loop waiting for a
     // message, so that it sees the window go however it went.

@@ -2,6 +2,7 @@
 
 #include "platform/CWnd.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -84,14 +85,19 @@ void CStdioFile::WriteString(LPCTSTR lpsz)
             text += '\r';
         text += *p;
     }
-    size_t done = 0;
-    while (done < text.size()) {
+    Write(text.data(), text.size());
+}
+
+void CStdioFile::Write(const void* lpBuf, size_t nCount)
+{
+    const char* p = static_cast<const char*>(lpBuf);
+    while (nCount > 0) {
         DWORD written = 0;
-        if (!::WriteFile(m_hFile.get(), text.data() + done, static_cast<DWORD>(text.size() - done), &written,
-                         nullptr) ||
-            written == 0)
+        DWORD want = static_cast<DWORD>(std::min<size_t>(nCount, 1u << 20));
+        if (!::WriteFile(m_hFile.get(), p, want, &written, nullptr) || written == 0)
             ThrowLastError();
-        done += written;
+        p += written;
+        nCount -= written;
     }
 }
 

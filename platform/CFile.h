@@ -40,6 +40,8 @@ public:
     ~CStdioFile(); // closes without throwing
 
     void WriteString(LPCTSTR lpsz);
+    // Writes the bytes as they are.
+    void Write(const void* lpBuf, size_t nCount);
     void Flush();
     void Close();
 

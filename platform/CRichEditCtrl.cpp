@@ -1,5 +1,8 @@
 #include "platform/CRichEditCtrl.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 struct RichEditLibrary {
@@ -13,7 +16,32 @@ struct RichEditLibrary {
 
 RichEditLibrary g_richEdit;
 
+// Hands the control an RTF document held in memory.
+struct StreamSource {
+    const std::string* text;
+    size_t at;
+};
+
+DWORD CALLBACK ReadStream(DWORD_PTR cookie, LPBYTE buffer, LONG n, LONG* pnRead)
+{
+    auto* source = reinterpret_cast<StreamSource*>(cookie);
+    size_t count = std::min(static_cast<size_t>(n), source->text->size() - source->at);
+    std::memcpy(buffer, source->text->data() + source->at, count);
+    source->at += count;
+    *pnRead = static_cast<LONG>(count);
+    return 0;
+}
+
 } // namespace
+
+long CRichEditCtrl::StreamInRtf(HWND hWnd, const std::string& rtf)
+{
+    StreamSource source{ &rtf, 0 };
+    EDITSTREAM stream{};
+    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+    stream.pfnCallback = &ReadStream;
+    return static_cast<long>(::SendMessageA(hWnd, EM_STREAMIN, SF_RTF | SFF_SELECTION, reinterpret_cast<LPARAM>(&stream)));
+}
 
 AFX_RICHEDIT_STATE* AfxGetRichEditState() noexcept
 {
@@ -93,4 +121,9 @@ void CRichEditCtrl::LimitText(long nChars)
 long CRichEditCtrl::GetLimitText() const
 {
     return static_cast<long>(::SendMessageA(m_hWnd, EM_GETLIMITTEXT, 0, 0));
+}
+
+void CRichEditCtrl::SetUndoLimit(long nLimit)
+{
+    ::SendMessageA(m_hWnd, EM_SETUNDOLIMIT, static_cast<WPARAM>(nLimit), 0);
 }

@@ -10,6 +10,8 @@
 
 #include <richedit.h>
 
+#include <string>
+
 struct AFX_RICHEDIT_STATE {
     HINSTANCE m_hInstRichEdit = nullptr; // user-interface thread only
 };
@@ -34,4 +36,12 @@ public:
     void LineScroll(int nLines, int nChars = 0);
     void LimitText(long nChars);
     long GetLimitText() const;
+    // No undo is kept at all: what the program puts in is not the user's to
+    // undo, and keeping it makes every insertion cost more the more text the
+    // control holds.
+    void SetUndoLimit(long nLimit);
+
+    // Replaces the selection of the rich edit control hWnd with an RTF
+    // document; returns the characters taken in.
+    static long StreamInRtf(HWND hWnd, const std::string& rtf);
 };

@@ -67,6 +67,14 @@ struct RegKeyTraits {
     static void Close(Handle h) noexcept { ::RegCloseKey(h); }
 };
 
+// Global memory blocks, as the clipboard takes them.
+struct GlobalMemoryTraits {
+    using Handle = HGLOBAL;
+    static Handle None() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::GlobalFree(h); }
+};
+
 // The number of open kernel handles of this process, found by asking each
 // possible handle value; for leak checks where GetProcessHandleCount is not
 // available (Wine answers 0).
@@ -76,3 +84,4 @@ long CountOpenHandles() noexcept;
 
 using CHandle = afx::UniqueHandle<afx::KernelHandleTraits>;
 using CRegKeyHandle = afx::UniqueHandle<afx::RegKeyTraits>;
+using CGlobalMemory = afx::UniqueHandle<afx::GlobalMemoryTraits>;
