@@ -86,6 +86,7 @@ int DrainPipe(HANDLE hRead, std::vector<char>& buffer, HWND hWndHost, DWORD* pnD
     const size_t capacity = buffer.size();
     size_t nUsed = 0;
     DWORD nDrained = 0;
+    DWORD dwGathered = 0; // when the first byte not handed over yet came
     int result = 1;
     for (;;) {
         DWORD nAvail = 0;
@@ -95,8 +96,12 @@ int DrainPipe(HANDLE hRead, std::vector<char>& buffer, HWND hWndHost, DWORD* pnD
         }
         if (nAvail == 0)
             break;
-        if (nUsed == capacity)
+        // A child that never lets the pipe run dry still shows its output
+        // within kHandOverMs.
+        if (nUsed == capacity || (nUsed > 0 && ::GetTickCount() - dwGathered >= kHandOverMs))
             HandOver(buffer, nUsed, hWndHost);
+        if (nUsed == 0)
+            dwGathered = ::GetTickCount();
         DWORD nWant = static_cast<DWORD>(std::min<size_t>(nAvail, capacity - nUsed));
         DWORD nGot = 0;
         if (!::ReadFile(hRead, buffer.data() + nUsed, nWant, &nGot, nullptr)) {

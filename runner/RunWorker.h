@@ -20,8 +20,9 @@
 //
 // The pump polls: it asks the pipe how much is waiting and reads exactly
 // that, so no read ever blocks and the child's end is always noticed. While
-// output flows it does not sleep; after empty polls it backs off from 1 ms to
-// the idle period of 100 ms, doubling each time.
+// output flows it does not sleep, and hands over what it gathered at least
+// every kHandOverMs; after empty polls it backs off from 1 ms to the idle
+// period of 100 ms, doubling each time.
 #pragma once
 
 #include "platform/Win32.h"
@@ -39,9 +40,11 @@ constexpr UINT WM_RUN_OUTPUT = WM_USER + 14;
 constexpr DWORD kOutputPipeSize = 10240;
 constexpr DWORD kStdinPipeSize = 1024;
 constexpr DWORD kIdlePollMs = 100;
-// Output waiting in the pipe is gathered up to this many bytes per hand-off;
-// the host only copies it, so the cost per message is small either way.
+// Output waiting in the pipe is gathered up to this many bytes per hand-off,
+// and for no longer than kHandOverMs; the host only takes it in, so the cost
+// per message is small either way.
 constexpr size_t kOutputBatchBytes = 256 * 1024;
+constexpr DWORD kHandOverMs = 20;
 
 class CRunSession;
 
