@@ -7,7 +7,7 @@
 //                 peer a user would otherwise use.
 // Every figure is repeated (but the 1 GB run); the table shows the median
 // and the spread.
-#include "console/OutputPane.h"
+#include "console/OutputView.h"
 
 #include "VorlikProcess.h"
 #include "helpers/Pattern.h"
@@ -418,7 +418,7 @@ int main(int argc, char** argv)
     double rf = Summarise(readerFlood).median, rt = Summarise(readerType).median, rl = Summarise(readerLines).median;
     double f = Summarise(floodT).median, t = Summarise(typeT).median, l = Summarise(linesT).median;
     std::printf("Vorlik benchmark, %d run(s) of each figure (P8 once); pane bound %ld, kept %ld characters\n\n",
-                runs, COutputPane::kMaxChars, COutputPane::kKeepChars);
+                runs, COutputView::kMaxChars, COutputView::kKeepChars);
     std::printf("| %-34s | %-11s | %-15s | %-34s | %-14s |\n", "figure", "median", "spread", "ratios", "target");
     std::printf("|------------------------------------|-------------|-----------------|------------------------------------|----------------|\n");
     Row("baseline: reader, 64 KB writes", readerFlood, "s", "", "");

@@ -3,6 +3,8 @@
 #include "res/resource.h"
 #include "runner/CommandLine.h"
 #include "runner/RunWorker.h"
+#include "platform/CClipboard.h"
+#include "screen/TextExport.h"
 #include "widgets/AboutBox.h"
 
 #include <string>
@@ -80,8 +82,7 @@ bool CConsoleDlg::StartRun()
     }
     m_busy.Start();
     UpdateData(TRUE);
-    m_output.Clear(); // the pane and the previous run's kept output
-    m_decoder.Reset();
+    m_output.Clear(); // the pane and the previous run's output
     if (!m_run.Start(m_hWnd, m_strCommand)) {
         m_busy.Stop(); // no run: no animation either
         return false;
@@ -109,6 +110,7 @@ void CConsoleDlg::StopRun()
 LRESULT CConsoleDlg::OnRunFinished(WPARAM, LPARAM)
 {
     m_run.OnFinished();
+    m_output.EndOutput();
     m_output.AppendText("\n--End--\n");
     m_busy.Stop();
     return 0;
@@ -128,9 +130,7 @@ LRESULT CConsoleDlg::OnRunStdin(WPARAM, LPARAM)
 
 LRESULT CConsoleDlg::OnRunOutput(WPARAM wParam, LPARAM lParam)
 {
-    std::string text;
-    m_decoder.Decode(reinterpret_cast<const char*>(lParam), static_cast<size_t>(wParam), text);
-    m_output.AppendOutput(text.data(), text.size());
+    m_output.Write(reinterpret_cast<const char*>(lParam), static_cast<size_t>(wParam));
     return 0;
 }
 
@@ -198,8 +198,11 @@ void CConsoleDlg::OnSave()
 void CConsoleDlg::SaveOutput(LPCTSTR lpszPath)
 {
     CStdioFile file(lpszPath, CStdioFile::modeCreate | CStdioFile::modeWrite);
-    // A text-mode file turns each LF into CR LF, so line ends go in as LF.
-    bool bRead = m_output.ReadWholeOutput("\n", [&](const std::string& piece) { file.WriteString(piece.c_str()); });
+    CTextExport text(m_output.GetModel());
+    bool bRead = text.Write([&](const std::string& piece) {
+        file.Write(piece.data(), piece.size());
+        return true;
+    });
     if (!bRead)
         throw CFileException(CFileException::genericException, 0, lpszPath);
     file.Flush();
@@ -208,7 +211,39 @@ void CConsoleDlg::SaveOutput(LPCTSTR lpszPath)
 
 void CConsoleDlg::OnCopy()
 {
-    m_output.CopyAll();
+    CopyOutput();
+}
+
+void CConsoleDlg::CopyOutput()
+{
+    CTextExport text(m_output.GetModel());
+    if (text.IsEmpty())
+        return;
+    std::string utf8;
+    bool bFits = text.GetSizeHint() <= kMaxCopyChars;
+    bool bRead = !bFits || text.ReadUtf8([&](const std::string& piece) {
+        utf8 += piece;
+        return true;
+    });
+    std::wstring wide;
+    std::string ansi;
+    if (bFits && bRead) {
+        stored::AppendUtf16(wide, utf8.data(), utf8.size());
+        stored::AppendAnsi(ansi, utf8.data(), utf8.size());
+    }
+    CGlobalMemory unicode = bFits && bRead ? CClipboard::Copy(wide.c_str(), (wide.size() + 1) * sizeof(wchar_t)) : CGlobalMemory();
+    CGlobalMemory plain = unicode ? CClipboard::Copy(ansi.c_str(), ansi.size() + 1) : CGlobalMemory();
+    if (!plain) {
+        AfxMessageBox(bRead ? "The output is too large for the clipboard. Use File > Save to keep all of it."
+                            : "Part of the output could not be read back, so nothing was copied.");
+        return;
+    }
+    CClipboard clipboard(m_hWnd);
+    if (!clipboard.IsOpen())
+        return; // another program holds it: nothing is copied, as with any copy
+    clipboard.Empty();
+    clipboard.SetData(CF_UNICODETEXT, unicode);
+    clipboard.SetData(CF_TEXT, plain);
 }
 
 void CConsoleDlg::OnAbout()
@@ -285,8 +320,8 @@ void CConsoleDlg::LoadSettings()
 void CConsoleDlg::ApplySettings(bool bKeyAtATime, COutputDecoder::CodePage codePage)
 {
     m_output.SetKeyAtATime(bKeyAtATime);
-    if (codePage != m_decoder.GetCodePage())
-        m_decoder.SetCodePage(codePage);
+    if (codePage != m_output.GetModel().GetCodePage())
+        m_output.GetModel().SetCodePage(codePage);
     HMENU hMenu = ::GetMenu(m_hWnd);
     ::CheckMenuItem(hMenu, IDM_KEYATATIME, MF_BYCOMMAND | (bKeyAtATime ? MF_CHECKED : MF_UNCHECKED));
     ::CheckMenuRadioItem(hMenu, IDM_CP_OEM, IDM_CP_UTF8, IDM_CP_OEM + codePage, MF_BYCOMMAND);
@@ -295,7 +330,7 @@ void CConsoleDlg::ApplySettings(bool bKeyAtATime, COutputDecoder::CodePage codeP
 void CConsoleDlg::OnKeyAtATime()
 {
     bool bKeyAtATime = !m_output.IsKeyAtATime();
-    ApplySettings(bKeyAtATime, m_decoder.GetCodePage());
+    ApplySettings(bKeyAtATime, m_output.GetModel().GetCodePage());
     AfxGetApp()->WriteProfileInt(kSettingsSection, "KeyAtATime", bKeyAtATime ? 1 : 0);
 }
 

@@ -16,7 +16,6 @@
 // message box; no control is ever disabled.
 #pragma once
 
-#include "console/OutputDecoder.h"
 #include "console/OutputPane.h"
 #include "console/SizingDialog.h"
 #include "runner/RunSession.h"
@@ -29,11 +28,14 @@ public:
     // True when a run was started.
     bool StartRun();
     void StopRun();
-    // Writes the run's whole output to a file, each line ending in CR LF:
-    // what the pane has let go of, the pane's text as it stands and what it
-    // has not shown yet. Throws CFileException, also when part of the kept
-    // output cannot be read back.
+    // Writes the run's output to a file as a console shows it, each line
+    // ending in CR LF (CTextExport). Throws CFileException, also when part of
+    // the output cannot be read back.
     void SaveOutput(LPCTSTR lpszPath);
+    // Puts the run's output on the clipboard as Unicode and ANSI text; says
+    // so when it is larger than kMaxCopyChars.
+    void CopyOutput();
+    static constexpr uint64_t kMaxCopyChars = 32 * 1024 * 1024;
 
     // The command history: the command box's list, newest first, at most
     // kHistorySize distinct entries, kept in the profile section "RecentCmd"
@@ -71,8 +73,8 @@ protected:
     LRESULT OnRunFinished(WPARAM wParam, LPARAM lParam);
     LRESULT OnRunProcess(WPARAM wParam, LPARAM lParam);
     LRESULT OnRunStdin(WPARAM wParam, LPARAM lParam);
-    // Called for each piece of the child's output: decoded, the pane keeps
-    // a copy.
+    // Called for each piece of the child's output: it goes into the pane's
+    // model.
     LRESULT OnRunOutput(WPARAM wParam, LPARAM lParam);
     // Called when the user ends a line in the pane: it goes to the child.
     LRESULT OnConsoleLine(WPARAM wParam, LPARAM lParam);
@@ -99,6 +101,5 @@ protected:
     CString m_strCommand; // user-interface thread only (the session has its own copy)
     HICON m_hIcon;
     CBusyAnimation m_busy;
-    COutputDecoder m_decoder; // user-interface thread only
     CRunSession m_run; // after the pane: it goes first, ending a run that uses it
 };

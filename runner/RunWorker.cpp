@@ -22,15 +22,11 @@ void MakeUninheritable(CHandle& h)
         h.reset(dup);
 }
 
-// Hands the bytes gathered so far to the host, zero bytes dropped.
+// Hands the bytes gathered so far to the host.
 void HandOver(std::vector<char>& buffer, size_t& nUsed, HWND hWndHost)
 {
-    if (nUsed == 0)
-        return;
-    char* end = std::remove(buffer.data(), buffer.data() + nUsed, '\0');
-    size_t n = static_cast<size_t>(end - buffer.data());
-    if (n > 0)
-        ::SendMessageA(hWndHost, WM_RUN_OUTPUT, n, reinterpret_cast<LPARAM>(buffer.data()));
+    if (nUsed > 0)
+        ::SendMessageA(hWndHost, WM_RUN_OUTPUT, nUsed, reinterpret_cast<LPARAM>(buffer.data()));
     nUsed = 0;
 }
 

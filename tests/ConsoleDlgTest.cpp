@@ -1,13 +1,14 @@
 // The main dialog in-process, from the program's own resources and with its
 // real run session: every command in every run state, a worker that throws,
 // the window destroyed during a run, resizing and saving; and its output
-// pane on the real RICHED32 control: output goes to the end whatever the
-// caret, the view follows the newest line only from the bottom, the whole
-// run is kept past the pane's bound, a replaced control takes the old one's
-// place and focus, and Copy takes it all.
+// pane on the real RICHED32 control: colours and the current line rewritten
+// in place, the view following the newest line only from the bottom at any
+// rate, the newest part shown past the pane's bound while Save and Copy
+// have it all, a replaced control in the old one's place.
 #include "TestConsole.h"
 #include "helpers/Pattern.h"
 #include "runner/RunWorker.h"
+#include "screen/TextExport.h"
 
 #include <gtest/gtest.h>
 
@@ -26,11 +27,12 @@ void SetCommand(HWND hDlg, const std::string& command)
     ::SendMessageA(::GetDlgItem(hDlg, IDC_COMMAND), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(command.c_str()));
 }
 
-// Hands text to the pane as a run's output, and waits until it shows.
-void Append(CTestConsole& dlg, HWND hDlg, const std::string& text)
+// Hands bytes to the pane as a run's output; with bWait, until they show.
+void Append(CTestConsole& dlg, HWND hDlg, const std::string& bytes, bool bWait = true)
 {
-    OnUiThread(hDlg, [&] { dlg.m_output.AppendText(text.c_str()); });
-    WaitUntil([&] { return !Ask(hDlg, [&] { return dlg.m_output.IsCatchingUp(); }); });
+    OnUiThread(hDlg, [&] { dlg.m_output.Write(bytes.data(), bytes.size()); });
+    if (bWait)
+        WaitUntil([&] { return !Ask(hDlg, [&] { return dlg.m_output.IsDrawing(); }); });
 }
 
 std::string Lines(int from, int count)
@@ -117,7 +119,7 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
         step("child Exit", [&] { Send(hDlg, IDCANCEL); });
         step("child Stop", [&] { Send(hDlg, IDC_STOP); });
         childEnded = child.WaitForExit(kTimeoutMs);
-        step("end", [&] { ::SendMessageA(hDlg, WM_RUN_FINISHED, 0, 0), waited &= PaneEndsWith(hDlg, "\n--End--\n"); });
+        step("end", [&] { ::SendMessageA(hDlg, WM_RUN_FINISHED, 0, 0), waited &= PaneEndsWith(hDlg, "\r\n--End--\r\n"); });
         historyAfterRefusals = static_cast<int>(::SendDlgItemMessageA(hDlg, IDC_COMMAND, CB_GETCOUNT, 0, 0));
         // A real run: the pane takes the focus, typed lines go whole at Enter,
         // Ctrl+Z Enter ends the child's input.
@@ -125,7 +127,7 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
         step("real Run", [&] { Send(hDlg, IDC_RUN), waited &= WaitForChildProcess(::GetCurrentProcessId(), "ChildTool.exe"); });
         step("real typing", [&] {
             Type(hDlg, "hi\r"), waited &= PaneEndsWith(hDlg, "hi\r\nhi\r\n");
-            Type(hDlg, "\x1a\r"), waited &= PaneEndsWith(hDlg, "hi\r\nhi\r\n^Z\r\neof\r\n\n--End--\n");
+            Type(hDlg, "\x1a\r"), waited &= PaneEndsWith(hDlg, "hi\r\nhi\r\n^Z\r\neof\r\n\r\n--End--\r\n");
         });
         historyAfterRun = static_cast<int>(::SendDlgItemMessageA(hDlg, IDC_COMMAND, CB_GETCOUNT, 0, 0));
         Send(hDlg, IDCANCEL);
@@ -166,7 +168,7 @@ TEST(ConsoleDialog, AWorkerThatThrowsIsReportedAndTheRunEnds)
                 return RunGuarded(p, [](CRunSession&) { throw CException("out of memory"); });
             });
         });
-        ended = PaneEndsWith(hDlg, "\n--End--\n");
+        ended = PaneEndsWith(hDlg, "\r\n--End--\r\n");
         Send(hDlg, IDCANCEL); // Exit is accepted again
     });
     EXPECT_TRUE(ended);
@@ -243,7 +245,7 @@ TEST(ConsoleDialog, SaveWritesCrLfLinesAndReportsEachFileError)
         { TempPath("vorlik-bad<name>"), "* contains an incorrect path." },
     };
     RunModalWith(dlg, [&](HWND hDlg) {
-        OnUiThread(hDlg, [&] { dlg.m_output.AppendText("one\r\ntwo\n\n--End--\n"); });
+        Append(dlg, hDlg, "one\r\ntwo\n\x1b[31m\n--End--\n", false);
         for (const auto& c : cases)
             OnUiThread(hDlg, [&] { dlg.SaveOutput(c.first.c_str()); }); // its error reported as a handler's
     });
@@ -259,101 +261,120 @@ TEST(ConsoleDialog, SaveWritesCrLfLinesAndReportsEachFileError)
     ::DeleteFileA(locked.c_str());
 }
 
-TEST(OutputPane, AppendsAtTheEndAndScrollsOnlyAsFarAsTheNewestLineNeeds)
+// What a console shows, in the control: colours as the text's colour, the
+// current line rewritten in place, tab stops every 8 columns, no escape
+// bytes; from a real child through the real run.
+TEST(OutputPane, ShowsColoursAndRewritesTheCurrentLineInPlace)
 {
     CTestConsole dlg;
     std::string text;
-    CHARRANGE sel{ -1, -1 };
-    int visible = 0;
+    std::vector<std::string> colours;
+    RunModalWith(dlg, [&](HWND hDlg) {
+        SetCommand(hDlg, ChildTool("write \"\\x1b[31mred\\x1b[0m plain\\r\\n\" \"a\\x09b\\r\\n\" 1%\\r 50%\\r "
+                                   "\"done\\x1b[K\\r\\n\""));
+        Send(hDlg, IDC_RUN);
+        PaneEndsWith(hDlg, "--End--\r\n");
+        text = WindowText(Pane(hDlg));
+        for (long at : { 0L, 4L }) {
+            CHARRANGE sel{ at, at + 1 };
+            ::SendMessageA(Pane(hDlg), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+            CHARFORMATA cf{ sizeof cf };
+            ::SendMessageA(Pane(hDlg), EM_GETCHARFORMAT, TRUE, reinterpret_cast<LPARAM>(&cf));
+            colours.push_back((cf.dwEffects & CFE_AUTOCOLOR) ? "auto" : std::to_string(cf.crTextColor));
+        }
+    });
+    EXPECT_EQ("red plain\r\na       b\r\ndone\r\n\r\n--End--\r\n", text);
+    EXPECT_EQ((std::vector<std::string>{ std::to_string(RGB(197, 15, 31)), "auto" }), colours);
+}
+
+// The view follows the output only from the bottom, at any rate: scrolled
+// up, the user's place and selection stay while a flood arrives; back at
+// the bottom it follows again; a new run follows from its start.
+TEST(OutputPane, TheViewFollowsOnlyFromTheBottomAtAnyRate)
+{
+    CTestConsole dlg;
+    std::string text;
+    CHARRANGE sel{ -1, -1 }, kept{ -1, -1 };
     std::vector<int> firstVisible;
-    bool lastWhole = false, endInViewSideways = false;
+    bool endInViewSideways = false, newestInView = false, followsAgain = false;
+    std::string topBefore, topAfter;
     RunModalWith(dlg, [&](HWND hDlg) {
         auto run = [&](const std::string& output) { // a new run's first output
             OnUiThread(hDlg, [&] { dlg.m_output.Clear(); });
             Append(dlg, hDlg, output);
         };
+        auto following = [&] { return Ask(hDlg, [&] { return dlg.m_output.IsFollowing(); }); };
         run("first\r\nsecond");
         ::SendMessageA(Pane(hDlg), EM_SETSEL, 2, 5);
         Append(dlg, hDlg, " tail");
         text = WindowText(Pane(hDlg));
         ::SendMessageA(Pane(hDlg), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
-        // Scrolled sideways: the end of the text comes into view.
+        // Scrolled sideways: the newest output comes into view at column 0.
         run(std::string(400, 'w') + "\r\n" + std::string(400, 'v'));
         ::SendMessageA(Pane(hDlg), WM_HSCROLL, SB_RIGHT, 0);
         Append(dlg, hDlg, "\r\nend");
         endInViewSideways = InView(hDlg, -1);
 
-        // How many line starts fit in the view.
         run(Lines(0, 200));
+        newestInView = InView(hDlg, 199);
+        // Scrolled to the top with a selection there: a flood past the
+        // pane's bound leaves both alone.
         ::SendMessageA(Pane(hDlg), WM_VSCROLL, SB_TOP, 0);
-        int h = PosOf(hDlg, 1).y - PosOf(hDlg, 0).y;
-        RECT rc;
-        ::GetClientRect(Pane(hDlg), &rc);
-        while (InView(hDlg, visible))
-            ++visible;
-        // Scrolled to the top, the view stays; back at the bottom, it follows.
-        Append(dlg, hDlg, "\r\n" + Lines(200, 1));
+        ::SendMessageA(Pane(hDlg), EM_SETSEL, 4, 6); // "L1"
+        topBefore = WindowText(Pane(hDlg)).substr(0, 30);
+        for (int i = 0; i < 60; ++i)
+            Append(dlg, hDlg, "\r\n" + Lines(1000 + i * 1000, 1000), false);
+        Append(dlg, hDlg, "");
         firstVisible.push_back(FirstVisible(hDlg));
+        ::SendMessageA(Pane(hDlg), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&kept));
+        topAfter = WindowText(Pane(hDlg)).substr(0, 30);
+        firstVisible.push_back(following() ? 1 : 0);
+        // Back at the bottom: it follows, catching up with the newest.
         ::SendMessageA(Pane(hDlg), WM_VSCROLL, SB_BOTTOM, 0);
-        Append(dlg, hDlg, "\r\n" + Lines(201, 1));
-        firstVisible.push_back(FirstVisible(hDlg) - (202 - visible));
-        // The newest line starts in view: nothing scrolls.
-        run(Lines(0, visible - 1));
-        Append(dlg, hDlg, "\r\n" + Lines(visible - 1, 1));
-        firstVisible.push_back(FirstVisible(hDlg));
-        // Two lines below the view: scrolled by their count and one more,
-        // which the control stops where the newest line shows whole.
-        run(Lines(0, visible));
-        Append(dlg, hDlg, "\r\n" + Lines(visible, 2));
-        firstVisible.push_back(FirstVisible(hDlg));
-        lastWhole = InView(hDlg, visible + 1) && PosOf(hDlg, visible + 1).y + h <= rc.bottom;
+        Append(dlg, hDlg, "\r\nnewest");
+        followsAgain = following() && InView(hDlg, -1) && EndsWith(WindowText(Pane(hDlg)), "L60999\r\nnewest");
         // A new run after a scrolled one follows its output from the start.
+        ::SendMessageA(Pane(hDlg), WM_VSCROLL, SB_TOP, 0);
         run(Lines(0, 300));
-        firstVisible.push_back(FirstVisible(hDlg) - (300 - visible));
+        firstVisible.push_back(InView(hDlg, 299) ? 1 : 0);
     });
     EXPECT_EQ("first\r\nsecond tail", text);
-    EXPECT_EQ(static_cast<LONG>(text.size()), sel.cpMin) << "the selection gave way to the caret at the end";
+    EXPECT_EQ(static_cast<LONG>(text.size()), sel.cpMin) << "following, the selection gave way to the caret at the end";
     EXPECT_EQ(sel.cpMin, sel.cpMax);
-    ASSERT_GT(visible, 3);
-    EXPECT_EQ((std::vector<int>{ 0, 0, 0, 2, 0 }), firstVisible)
-        << "scrolled up: stays; at the bottom: follows; the newest line in view: still; two below: by three; "
-           "a new run: follows";
-    EXPECT_TRUE(lastWhole) << "the newest line shows whole";
     EXPECT_TRUE(endInViewSideways);
+    EXPECT_TRUE(newestInView);
+    EXPECT_EQ((std::vector<int>{ 0, 0, 1 }), firstVisible) << "scrolled up: stays through a flood; a new run follows";
+    EXPECT_EQ(4, kept.cpMin) << "the selection stays";
+    EXPECT_EQ(6, kept.cpMax);
+    EXPECT_EQ(topBefore, topAfter);
+    EXPECT_TRUE(followsAgain);
 }
 
-// Past its bound the pane shows the newest output from a line start, and the
-// whole run stays for Save and Copy, whether it comes as a flood (the pane
-// skips ahead, then settles) or slowly (the pane trims).
-TEST(OutputPane, KeepsTheWholeRunPastItsBoundAndShowsTheNewestFromALineStart)
+// Past its bound the pane shows the newest output from a line start, and
+// Save and Copy have the whole run, whether it comes as a flood (the pane
+// skips ahead, then settles) or a piece at a time (the pane trims).
+TEST(OutputPane, ShowsTheNewestPastItsBoundFromALineStartAndTheWholeRunIsKept)
 {
-    const long bound = 100000, keep = 30000;
-    const std::string all = Pattern(250000);
+    const std::string all = Pattern(2500000);
     for (bool flood : { true, false }) {
-        SCOPED_TRACE(flood ? "flood" : "slow");
+        SCOPED_TRACE(flood ? "flood" : "a piece at a time");
         CTestConsole dlg;
         std::string whole, text;
         int panes = 0;
         RunModalWith(dlg, [&](HWND hDlg) {
-            OnUiThread(hDlg, [&] { dlg.m_output.SetMaxChars(bound, keep); });
-            for (size_t i = 0; i < all.size(); i += 3000) {
-                std::string piece = all.substr(i, 3000);
-                if (flood)
-                    OnUiThread(hDlg, [&] { dlg.m_output.AppendText(piece.c_str()); });
-                else
-                    Append(dlg, hDlg, piece);
-            }
+            for (size_t i = 0; i < all.size(); i += 65536)
+                Append(dlg, hDlg, all.substr(i, 65536), !flood);
             Append(dlg, hDlg, "");
-            OnUiThread(hDlg, [&] { dlg.m_output.ReadWholeOutput("\r\n", [&](const std::string& s) { whole += s; }); });
+            OnUiThread(hDlg, [&] { CTextExport(dlg.m_output.GetModel()).Write([&](const std::string& s) { return whole += s, true; }); });
             text = WindowText(Pane(hDlg));
             panes = RichEditsLeft(hDlg);
         });
         EXPECT_TRUE(whole == all) << "every byte, in order (" << whole.size() << " of " << all.size() << ")";
-        EXPECT_LE(static_cast<long>(text.size()), bound);
-        EXPECT_GE(static_cast<long>(text.size()), keep - 60);
+        EXPECT_LE(static_cast<long>(text.size()), COutputView::kMaxChars + 70000);
+        EXPECT_GE(static_cast<long>(text.size()), COutputView::kKeepChars);
         ASSERT_LT(text.size(), all.size());
         EXPECT_TRUE(all.compare(all.size() - text.size(), text.size(), text) == 0) << "the newest output, whole";
-        EXPECT_EQ('\n', all[all.size() - text.size() - 1]) << "cut at the start of a line";
+        EXPECT_EQ('\n', all[all.size() - text.size() - 1]) << "from the start of a line";
         EXPECT_EQ(1, panes) << "no hidden or replaced control is left";
     }
 }
@@ -380,11 +401,11 @@ TEST(OutputPane, AReplacedControlTakesTheOldOnesPlaceFontTabOrderAndFocus)
         OnUiThread(hDlg, [&] { ::SetFocus(hOld); });
         look();
         std::string big;
-        while (big.size() < 1000000)
+        while (big.size() < 200000)
             big += "0123456789 0123456789 0123456789 0123456789 0123456789 0123456789\r\n";
-        ::SendMessageA(hOld, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(big.c_str()));
+        Append(dlg, hDlg, big);
         OnUiThread(hDlg, [&] { dlg.m_output.Clear(); });
-        ::SendMessageA(Pane(hDlg), WM_CHAR, 'z', 1);
+        Type(hDlg, "z");
         seen.push_back(hOld != Pane(hDlg) ? "replaced" : "emptied in place");
         look();
         panes = RichEditsLeft(hDlg);
@@ -395,28 +416,32 @@ TEST(OutputPane, AReplacedControlTakesTheOldOnesPlaceFontTabOrderAndFocus)
     EXPECT_EQ(1, panes) << "the old control is destroyed";
 }
 
-TEST(OutputPane, CopyTakesTheWholeOutputOrSaysItIsTooLarge)
+TEST(OutputPane, CopyTakesTheWholeOutputAsUnicodeOrSaysItIsTooLarge)
 {
     MessageBoxWatcher boxes;
     CTestConsole dlg;
-    std::string afterEmpty, afterFull, afterHuge;
-    const std::string output = "output line\r\n" + std::string(100000, 'x') + "\r\n--End--\n";
+    std::string afterEmpty, ansi, afterHuge;
+    std::wstring unicode;
+    const std::string output = "box \xe2\x94\x80 \xe6\x97\xa5\r\n" + std::string(100000, 'x') + "\r\n";
     RunModalWith(dlg, [&](HWND hDlg) {
+        OnUiThread(hDlg, [&] { dlg.m_output.GetModel().SetCodePage(COutputDecoder::utf8); });
         SetClipboardText("sentinel");
         ::SendMessageA(hDlg, WM_COMMAND, IDM_COPY, 0);
         afterEmpty = ClipboardText();
         Append(dlg, hDlg, output);
         ::SendMessageA(hDlg, WM_COMMAND, IDM_COPY, 0);
-        afterFull = ClipboardText();
-        std::string huge(COutputPane::kMaxCopyChars / 8, 'y');
+        ansi = ClipboardText();
+        unicode = ClipboardUnicode();
+        std::string huge(CConsoleDlg::kMaxCopyChars / 8, 'y');
         for (int i = 0; i < 9; ++i)
-            OnUiThread(hDlg, [&] { dlg.m_output.AppendText(huge.c_str()); });
+            Append(dlg, hDlg, huge, false);
         ::SendMessageA(hDlg, WM_COMMAND, IDM_COPY, 0);
         afterHuge = ClipboardText();
     });
     EXPECT_EQ("sentinel", afterEmpty) << "nothing to copy leaves the clipboard alone";
-    EXPECT_TRUE("output line\r\n" + std::string(100000, 'x') + "\r\n--End--\r\n" == afterFull);
+    EXPECT_TRUE(L"box \u2500 \u65e5\r\n" + std::wstring(100000, L'x') + L"\r\n" == unicode) << "every character";
+    EXPECT_EQ("box ", ansi.substr(0, 4)) << "and the ANSI text beside it";
     EXPECT_EQ(std::vector<std::string>{ "The output is too large for the clipboard. Use File > Save to keep all of it." },
               boxes.Texts());
-    EXPECT_TRUE(afterHuge == afterFull) << "the clipboard is left as it was";
+    EXPECT_TRUE(afterHuge == ansi) << "the clipboard is left as it was";
 }

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <fstream>
 #include <set>
+#include <utility>
 
 using namespace testsupport;
 
@@ -28,12 +29,14 @@ TEST(EndToEnd, CommandLinesAndWhatTheyGive)
     const Case cases[] = {
         { "cd", std::string(cwd) + "\r\n", "", "" }, // a built-in runs in Vorlik's folder (until Save changes it)
         { "echo hello vorlik", "hello vorlik\r\n", "", "" },
-        { "ChildTool print found", "found\r\n", "", "found\r\n" + kSavedEnd }, // a program beside Vorlik
+        { "ChildTool print found", "found\r\n", "", "found\r\n" + kEnd }, // a program beside Vorlik
         { "ChildTool write out1 err1 out2", "out1err1out2", "", "" },        // stdout and stderr share the pane
         { "ChildTool write abc\\0def\\0\\0ghi", "abcdefghi", "", "" },         // zero bytes hide nothing
-        { "ChildTool write lf1\\nlf2\\n", "lf1\nlf2\n", "", "lf1\r\nlf2\r\n" + kSavedEnd },
+        { "ChildTool write lf1\\nlf2\\n", "lf1\r\nlf2\r\n", "", "lf1\r\nlf2\r\n" + kEnd },
         { "ChildTool cwd", beside + "\r\n", "", "" }, // a program runs in its own folder
-        { "ChildTool pattern 300000 300000", "*", "", Pattern(300000) + kSavedEnd }, // all of it, as the child ends
+        { "ChildTool pattern 300000 300000", "*", "", Pattern(300000) + kEnd }, // all of it, as the child ends
+        { "ChildTool write 1%\\r 50%\\r 100%\\r\\n", "100%\r\n", "", "100%\r\n" + kEnd }, // progress: one line
+        { "ChildTool write \"\\x1b[31mred\\x1b[0m \\x1b]0;title\\x07done\\r\\n\"", "red done\r\n", "", "red done\r\n" + kEnd },
     };
     VorlikProcess vorlik;
     ASSERT_TRUE(vorlik.Ready());
@@ -200,21 +203,6 @@ TEST(Keyboard, OptionsAndAcceleratorsAndTheOptionsKept)
     ::PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(vorlik.Dialog()) != FALSE; }));
 
-    if (::GetOEMCP() != 437 || ::GetACP() != 1252)
-        GTEST_SKIP() << "the expected texts are for code pages 437 and 1252";
-    const std::pair<UINT, const char*> cases[] = {
-        { 0, "caf\xe9 \xdc" "bung\r\n" }, // by default: the console's code page
-        { IDM_CP_ANSI, "caf\x82 \x9a" "bung\r\n" },
-        { IDM_CP_UTF8, "caf? ?bung\r\n" },
-        { IDM_CP_OEM, "caf\xe9 \xdc" "bung\r\n" },
-    };
-    for (const auto& c : cases) {
-        if (c.first != 0)
-            vorlik.Command(c.first);
-        vorlik.Run("ChildTool write \"caf\\x82 \\x9abung\\r\\n\"");
-        EXPECT_TRUE(vorlik.WaitForEnd());
-        EXPECT_EQ(c.second + kEnd, vorlik.PaneText()) << c.first;
-    }
     vorlik.Command(IDM_CP_UTF8);
     ASSERT_TRUE(vorlik.Exit());
     VorlikProcess again; // the options as they were left
@@ -224,8 +212,88 @@ TEST(Keyboard, OptionsAndAcceleratorsAndTheOptionsKept)
     EXPECT_EQ("caf\xe9" + kEnd, again.PaneText()) << "UTF-8 still";
 }
 
-// 6 MB: past the pane's bound, and past what the kept output holds in
-// memory before it goes to a temporary file.
+// What the child wrote, in each code page: the pane shows it as the ANSI code
+// page can; Save keeps every character (ANSI as written when all fit,
+// otherwise UTF-8 with a byte order mark) and Copy has it as Unicode.
+TEST(EndToEnd, EachCodePageShowsSavesAndCopiesEveryCharacter)
+{
+    if (::GetOEMCP() != 437 || ::GetACP() != 1252)
+        GTEST_SKIP() << "the expected texts are for code pages 437 and 1252";
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Case {
+        UINT codePage;
+        std::string written, pane, saved;
+        std::wstring copied;
+    };
+    const Case cases[] = {
+        { IDM_CP_OEM, "caf\\x82 \\x9abung", "caf\xe9 \xdc" "bung", "caf\xe9 \xdc" "bung", L"caf\u00e9 \u00dcbung" },
+        { IDM_CP_OEM, "\\xc4\\xc5\\xb3", "-+\xa6", bom + "\xe2\x94\x80\xe2\x94\xbc\xe2\x94\x82", L"\u2500\u253c\u2502" },
+        { IDM_CP_ANSI, "caf\\x82 \\x9abung \\xe9\\x80", "caf\x82 \x9a" "bung \xe9\x80", "caf\x82 \x9a" "bung \xe9\x80",
+          L"caf\u201a \u0161bung \u00e9\u20ac" },
+        { IDM_CP_UTF8, "\\xe6\\x97\\xa5\\xe6\\x9c\\xac", "??", bom + "\xe6\x97\xa5\xe6\x9c\xac", L"\u65e5\u672c" },
+        { IDM_CP_UTF8, "caf\\x82", "caf?", bom + "caf\xef\xbf\xbd", L"caf\ufffd" },
+    };
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.written);
+        vorlik.Command(c.codePage);
+        vorlik.Run("ChildTool write \"" + c.written + "\\r\\n\"");
+        EXPECT_TRUE(vorlik.WaitForEnd());
+        EXPECT_EQ(c.pane + "\r\n" + kEnd, vorlik.PaneText());
+        EXPECT_EQ(c.saved + "\r\n" + kEnd, vorlik.SaveOutput());
+        vorlik.CopyOutput();
+        EXPECT_TRUE(c.copied + L"\r\n\r\n--End--\r\n" == ClipboardUnicode());
+    }
+}
+
+// At thousands of lines a second the view stays where the user put it
+// (PageUp, the wheel) while the output goes on below it; Ctrl+End follows
+// the output again.
+TEST(Keyboard, TheViewStaysWhereTheUserScrolledWhileAFastChildWrites)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    auto pane = [&](UINT message) { return static_cast<long>(::SendMessageA(vorlik.Item(IDC_OUTPUT), message, 0, 0)); };
+    // Where the view is once the keys pressed have been handled.
+    auto place = [&] {
+        long first = -1;
+        WaitUntil([&] { return std::exchange(first, (::Sleep(100), pane(EM_GETFIRSTVISIBLELINE))) == first; });
+        return first;
+    };
+    // Whether the view holds for a second while the output grows by more
+    // than 2,000 lines; what it did otherwise.
+    auto staysWhileOutputComes = [&](long first) {
+        long lines = pane(EM_GETLINECOUNT);
+        std::string moved;
+        for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 1000; ::Sleep(20))
+            if (long now = pane(EM_GETFIRSTVISIBLELINE); now != first)
+                moved += " " + std::to_string(now);
+        long added = pane(EM_GETLINECOUNT) - lines;
+        return moved.empty() && added > 2000 ? std::string() : "moved to" + moved + ", lines added " + std::to_string(added);
+    };
+    vorlik.Run("ChildTool stamps 10000000 0");
+    ASSERT_TRUE(WaitUntil([&] { return pane(EM_GETLINECOUNT) > 500; }));
+    vorlik.Keys(IDC_OUTPUT, "");
+    VorlikProcess::Press(VK_PRIOR);
+    VorlikProcess::Press(VK_PRIOR);
+    long paged = place();
+    EXPECT_EQ("", staysWhileOutputComes(paged)) << "PageUp";
+    INPUT wheel{ INPUT_MOUSE };
+    wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
+    wheel.mi.mouseData = WHEEL_DELTA;
+    ::SendInput(1, &wheel, sizeof wheel);
+    EXPECT_TRUE(WaitUntil([&] { return pane(EM_GETFIRSTVISIBLELINE) < paged; })) << "the wheel scrolls";
+    EXPECT_EQ("", staysWhileOutputComes(place())) << "the wheel";
+    VorlikProcess::Press(VK_END, true);
+    auto atBottom = [&] { return pane(EM_GETLINECOUNT) - pane(EM_GETFIRSTVISIBLELINE) < 100; };
+    EXPECT_TRUE(WaitUntil(atBottom) && (::Sleep(500), atBottom())) << "Ctrl+End: it follows";
+    vorlik.Click(IDC_STOP);
+    EXPECT_TRUE(vorlik.WaitForEnd());
+}
+
+// 6 MB: past the pane's bound, and past what the run's record holds in
+// memory before it goes to a temporary file; then a run after it.
 TEST(KeptOutput, ARunPastThePaneKeepsEveryByteInBoundedMemoryAndTheWindowAnswersThroughout)
 {
     VorlikProcess vorlik;
@@ -249,8 +317,14 @@ TEST(KeptOutput, ARunPastThePaneKeepsEveryByteInBoundedMemoryAndTheWindowAnswers
     ASSERT_TRUE(::GetProcessMemoryInfo(process.get(), &pmc, sizeof pmc));
     std::printf("Vorlik's resident memory after 6 MB of output: %lu MB\n", static_cast<unsigned long>(pmc.WorkingSetSize >> 20));
     EXPECT_LT(pmc.WorkingSetSize, 250u << 20);
-    EXPECT_TRUE(vorlik.CopyOutput() == all + kSavedEnd) << "Copy: every byte in order";
-    EXPECT_TRUE(vorlik.SaveOutput() == all + kSavedEnd) << "Save: every byte in order";
+    EXPECT_TRUE(vorlik.CopyOutput() == all + kEnd) << "Copy: every byte in order";
+    EXPECT_TRUE(vorlik.SaveOutput() == all + kEnd) << "Save: every byte in order";
+    // The next run is its own, whatever the last one left behind.
+    vorlik.Run("ChildTool print after");
+    ASSERT_TRUE(vorlik.WaitForEnd());
+    EXPECT_EQ("after\r\n" + kEnd, vorlik.PaneText());
+    EXPECT_EQ("after\r\n" + kEnd, vorlik.SaveOutput());
+    EXPECT_EQ("after\r\n" + kEnd, vorlik.CopyOutput());
 }
 
 TEST(KeptOutput, WithoutATempFolderSaveGivesANoteThenTheNewestOutput)
@@ -273,7 +347,7 @@ TEST(KeptOutput, WithoutATempFolderSaveGivesANoteThenTheNewestOutput)
                        "temporary folder could not be written.]\r\n";
     EXPECT_EQ(note, saved.substr(0, note.size()));
     ASSERT_TRUE(lost > 0 && lost < size) << lost;
-    EXPECT_TRUE(saved.substr(note.size()) == Pattern(size).substr(lost) + kSavedEnd) << "the newest output, whole";
+    EXPECT_TRUE(saved.substr(note.size()) == Pattern(size).substr(lost) + kEnd) << "the newest output, whole";
     EXPECT_TRUE(vorlik.Answers());
 }
 

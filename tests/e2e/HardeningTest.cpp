@@ -55,13 +55,13 @@ TEST(Hardening, CommandLinesAndOutput)
         { "echo\ta\tb", "", "", "" },
         { "echo " + std::string(1023 - 11 - 5, 'x'), "", "", "xxxxx" }, // resolves to exactly 1023
         { std::string(1023, 'y'), tooLong, "", "" },                    // fits as typed, not with cmd.exe /c
-        { std::string(5000, 'y'), tooLong, kSavedEnd, "" },
+        { std::string(5000, 'y'), tooLong, kEnd, "" },
         { "C:\\windows", "Couldn't Create Process\r\n", "", "" },
         { "a.py", "", "", "" },
         { "echo \xe9\xe8\xfc\xdf", "", "", "" },
         { doc, "Couldn't Create Process\r\n", "", "" },
-        { "ChildTool bytes", "", "", "0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~" },
-        { "ChildTool line 1000000", "", std::string(1000000, 'x') + kSavedEnd, "" }, // no line end at all
+        { "ChildTool bytes", "", "", "123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~" }, // ESC ... 0: a sequence
+        { "ChildTool line 1000000", "", std::string(1000000, 'x') + kEnd, "" }, // no line end at all
         { "ChildTool grandchild", "", "", "" },      // the grandchild holds the output pipe open
         { "ChildTool closeout 1500", "", "", "closing" }, // closes its output and goes on
     };

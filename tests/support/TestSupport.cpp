@@ -203,17 +203,32 @@ std::string ReadAvailable(HANDLE hRead)
     return s;
 }
 
-std::string ClipboardText()
+namespace {
+
+template <class Text>
+Text ClipboardData(UINT format)
 {
-    std::string text;
+    Text text;
     if (!WaitUntil([] { return ::OpenClipboard(nullptr) != FALSE; }))
-        return "<clipboard busy>";
-    if (HANDLE h = ::GetClipboardData(CF_TEXT)) {
-        text = static_cast<const char*>(::GlobalLock(h));
+        return text;
+    if (HANDLE h = ::GetClipboardData(format)) {
+        text = static_cast<const typename Text::value_type*>(::GlobalLock(h));
         ::GlobalUnlock(h);
     }
     ::CloseClipboard();
     return text;
+}
+
+} // namespace
+
+std::string ClipboardText()
+{
+    return ClipboardData<std::string>(CF_TEXT);
+}
+
+std::wstring ClipboardUnicode()
+{
+    return ClipboardData<std::wstring>(CF_UNICODETEXT);
 }
 
 void SetClipboardText(const std::string& text)

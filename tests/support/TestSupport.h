@@ -67,6 +67,7 @@ std::string TempPath(const char* name); // unique to this process
 std::string ReadFileText(const std::string& path);
 std::string ReadAvailable(HANDLE hRead); // what a pipe holds now
 std::string ClipboardText();
+std::wstring ClipboardUnicode();
 void SetClipboardText(const std::string& text);
 
 // A file beside the test executables (Vorlik.exe, ChildTool.exe).

@@ -2,8 +2,7 @@
 
 namespace testsupport {
 
-const std::string kEnd = "\n--End--\n"; // the control keeps a lone line feed
-const std::string kSavedEnd = "\r\n--End--\r\n";
+const std::string kEnd = "\r\n--End--\r\n";
 
 VorlikProcess::VorlikProcess() : m_process("\"" + BesideTests("Vorlik.exe") + "\"")
 {

@@ -8,9 +8,8 @@
 
 namespace testsupport {
 
-// The pane's end line as WM_GETTEXT gives it, and as Save and Copy write it.
+// The end line as the pane shows it and Save and Copy write it.
 extern const std::string kEnd;
-extern const std::string kSavedEnd;
 
 class VorlikProcess {
 public:

@@ -1,0 +1,113 @@
+#include "console/InputLine.h"
+
+long CInputLine::GetStart() const
+{
+    return m_ctrl.GetTextLength() - static_cast<long>(m_strText.size());
+}
+
+void CInputLine::PlaceCaret()
+{
+    long at = GetStart() + static_cast<long>(m_nCaret);
+    m_ctrl.SetSel(at, at);
+}
+
+// Inserts at the control's caret in the pane's own colour.
+void CInputLine::Insert(const std::string& text)
+{
+    CHARFORMATA cf{};
+    cf.cbSize = sizeof cf;
+    cf.dwMask = CFM_COLOR;
+    cf.dwEffects = CFE_AUTOCOLOR;
+    m_ctrl.SendMessage(EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+    m_ctrl.ReplaceSel(text.c_str(), FALSE);
+}
+
+void CInputLine::Type(char ch)
+{
+    if (m_bEof) {
+        ::MessageBeep(MB_OK); // "^Z" waits for Enter, Backspace or Escape
+        return;
+    }
+    PlaceCaret();
+    Insert(std::string(1, ch));
+    m_strText.insert(m_nCaret++, 1, ch);
+}
+
+void CInputLine::Erase(size_t nFrom, size_t nCount)
+{
+    long at = GetStart() + static_cast<long>(nFrom);
+    m_ctrl.SetSel(at, at + static_cast<long>(nCount));
+    m_ctrl.ReplaceSel("", FALSE);
+    m_strText.erase(nFrom, nCount);
+    m_nCaret = nFrom;
+}
+
+void CInputLine::Backspace()
+{
+    if (m_bEof)
+        Clear();
+    else if (m_nCaret > 0)
+        Erase(m_nCaret - 1, 1);
+}
+
+void CInputLine::Delete()
+{
+    if (m_bEof)
+        Clear();
+    else if (m_nCaret < m_strText.size())
+        Erase(m_nCaret, 1);
+}
+
+void CInputLine::Move(UINT vk)
+{
+    if (vk == VK_LEFT && m_nCaret > 0)
+        --m_nCaret;
+    else if (vk == VK_RIGHT && m_nCaret < m_strText.size())
+        ++m_nCaret;
+    else if (vk == VK_HOME)
+        m_nCaret = 0;
+    else if (vk == VK_END)
+        m_nCaret = m_strText.size();
+    PlaceCaret();
+}
+
+void CInputLine::Clear()
+{
+    if (!m_strText.empty())
+        Erase(0, m_strText.size());
+    m_nCaret = 0;
+    m_bEof = false;
+}
+
+void CInputLine::MarkEndOfInput()
+{
+    if (!m_strText.empty())
+        return;
+    Type('^');
+    Type('Z');
+    m_bEof = true;
+}
+
+std::string CInputLine::Take(bool* pbEof)
+{
+    std::string line = m_strText;
+    *pbEof = m_bEof;
+    Clear();
+    return line;
+}
+
+void CInputLine::Reinsert()
+{
+    long end = m_ctrl.GetTextLength();
+    m_ctrl.SetSel(end, end);
+    if (!m_strText.empty())
+        Insert(m_strText);
+    PlaceCaret();
+}
+
+void CInputLine::Forget()
+{
+    m_strText.clear();
+    m_nCaret = 0;
+    m_bEof = false;
+}

@@ -1,0 +1,404 @@
+#include "console/OutputView.h"
+
+#include "console/InputLine.h"
+#include "console/OutputPane.h"
+
+#include <algorithm>
+
+namespace {
+
+// Store bytes read and inserted at a time, and at most so many lines: small
+// enough that a piece fits the budget (~10 ms for 16 KB or 512 lines under
+// Wine), large enough that the fixed cost of a message stays small.
+constexpr size_t kPieceBytes = 16 * 1024;
+constexpr size_t kPieceLines = 512;
+
+// Below this length emptying the control in place is quick; above it a
+// fresh control is cheaper (~10 ms).
+constexpr long kInPlaceClearChars = 1024;
+
+bool TimeLeft(DWORD dwStart)
+{
+    return ::GetTickCount() - dwStart < COutputView::kBudgetMs;
+}
+
+void SetRedraw(HWND hWnd, bool bRedraw)
+{
+    ::SendMessageA(hWnd, WM_SETREDRAW, bRedraw ? TRUE : FALSE, 0);
+}
+
+// Reads the store from nFrom, up to nTo, one piece.
+std::string ReadPiece(const CTextStore& store, uint64_t nFrom, uint64_t nTo)
+{
+    std::string piece;
+    store.Read(nFrom, static_cast<size_t>(std::min<uint64_t>(kPieceBytes, nTo - nFrom)), piece);
+    size_t lines = 0;
+    for (size_t at = 0; (at = piece.find('\n', at)) != std::string::npos; ++at) {
+        if (++lines == kPieceLines) {
+            piece.resize(at + 1);
+            break;
+        }
+    }
+    return piece;
+}
+
+} // namespace
+
+void COutputView::Reset()
+{
+    AbortRebuild();
+    m_nFrom = m_nTo = 0;
+    ClearControl();
+    m_nShownVersion = ~0ull;
+    m_bFollowing = true;
+    m_bTracking = false;
+    m_bNeedSkip = false;
+    m_bSettled = true;
+    m_bSkippedLastTick = false;
+    if (m_pane.m_hWnd != nullptr)
+        ::KillTimer(m_pane.m_hWnd, kPaceTimer);
+    m_bPacing = false;
+}
+
+// Starts the pace timer when it is not running. The first tick comes at
+// once unless the last one was less than kTickMs ago.
+//
+// A timer is the last thing a thread's messages give way to: while a fast
+// child keeps the worker sending output, Wine delivers WM_TIMER (and
+// WM_PAINT) seldom or not at all. So a tick that is overdue is run here,
+// in the handler of the output that came.
+void COutputView::Pace()
+{
+    if (m_pane.m_hWnd == nullptr)
+        return;
+    if (m_bPacing) {
+        if (::GetTickCount() - m_dwLastTick >= 2 * kTickMs)
+            Tick();
+        return;
+    }
+    DWORD since = ::GetTickCount() - m_dwLastTick;
+    UINT delay = since >= kTickMs ? USER_TIMER_MINIMUM : static_cast<UINT>(kTickMs - since);
+    m_bPacing = ::SetTimer(m_pane.m_hWnd, kPaceTimer, delay, nullptr) != 0;
+}
+
+void COutputView::Update()
+{
+    if (m_pane.m_hWnd == nullptr)
+        return;
+    if (!m_bTracking && m_nTo == Store().GetSize())
+        Render(::GetTickCount());
+    Pace();
+}
+
+bool COutputView::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == kPaceTimer) {
+        Tick();
+    } else if (nIDEvent == kRepaintTimer) {
+        ::KillTimer(m_pane.m_hWnd, kRepaintTimer);
+        m_bRepaintPending = false;
+        Repaint();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool COutputView::HasWork() const
+{
+    if (m_bTracking)
+        return false;
+    if (m_hWndBuild != nullptr)
+        return true;
+    uint64_t end = Store().GetSize();
+    if (m_bFollowing && (m_bNeedSkip || end - m_nTo > kSkipChars || !m_bSettled || m_nFinalChars > kMaxChars))
+        return true;
+    if (m_nTo < end)
+        return m_bFollowing || m_nFinalChars < kMaxChars;
+    return m_nShownVersion != m_model.GetVersion() && !m_bNeedSkip;
+}
+
+// One tick: skip ahead when far behind, insert for at most the budget,
+// then go on with a rebuild.
+void COutputView::Tick()
+{
+    DWORD dwStart = ::GetTickCount();
+    m_dwLastTick = dwStart;
+    uint64_t end = Store().GetSize();
+    bool bSkipped = false;
+    if (!m_bTracking && m_bFollowing && !m_bSkippedLastTick && (m_bNeedSkip || end - m_nTo > kSkipChars)) {
+        SkipAhead(m_bNeedSkip ? end : Store().FindStart(end, kSkipKeepChars));
+        bSkipped = true; // a skip is a tick's work: the newest output comes in the next one
+    }
+    m_bSkippedLastTick = bSkipped;
+    if (!bSkipped && !m_bTracking)
+        Render(dwStart);
+
+    if (!m_bTracking && m_bFollowing && m_hWndBuild == nullptr && m_nTo == Store().GetSize() && !m_bNeedSkip) {
+        bool bTrim = m_nFinalChars > kMaxChars;
+        bool bSettle = !m_bSettled && m_nFinalChars < kKeepChars && m_nFrom > Store().GetStart();
+        if (bTrim || bSettle)
+            BeginRebuild();
+        else
+            m_bSettled = true;
+    }
+    if (m_hWndBuild != nullptr)
+        StepRebuild(dwStart);
+
+    if (!HasWork()) {
+        ::KillTimer(m_pane.m_hWnd, kPaceTimer);
+        m_bPacing = false;
+    } else if (m_bPacing) {
+        // The next tick kTickMs after this one began; sooner while only a
+        // rebuild is left to do, since nothing else wants the time then.
+        DWORD spent = ::GetTickCount() - dwStart;
+        UINT period = m_hWndBuild != nullptr && m_nTo == Store().GetSize() ? kBudgetMs : kTickMs;
+        ::SetTimer(m_pane.m_hWnd, kPaceTimer, spent + USER_TIMER_MINIMUM >= period ? USER_TIMER_MINIMUM : period - spent,
+                   nullptr);
+    }
+}
+
+// Inserts the store's new lines for the rest of the budget (at least one
+// piece), then, once they are all in, rewrites the current line.
+void COutputView::Render(DWORD dwStart)
+{
+    HWND hWnd = m_pane.m_hWnd;
+    uint64_t end = Store().GetSize();
+    bool bLineStale = m_nShownVersion != m_model.GetVersion();
+    bool bMayInsert = m_nTo < end && (m_bFollowing || m_nFinalChars < kMaxChars);
+    if (!bMayInsert && !(m_nTo == end && bLineStale && !m_bNeedSkip))
+        return;
+
+    CPlace place = SavePlace();
+    SetRedraw(hWnd, false);
+    for (bool bFirst = true; m_nTo < end && (m_bFollowing || m_nFinalChars < kMaxChars) &&
+         (bFirst || TimeLeft(dwStart));
+         bFirst = false) {
+        std::string piece = ReadPiece(Store(), m_nTo, end);
+        m_text.Begin(m_nTailChars, kLongLineChars);
+        size_t taken = m_text.Add(piece.data(), piece.size(), m_nTo + piece.size() == end);
+        if (taken == 0)
+            break;
+        // The first piece takes the place of the current line as shown: that
+        // line is final now, or shown again after the new lines.
+        m_nFinalChars += m_text.Insert(hWnd, m_nFinalChars, m_nLineChars);
+        m_nLineChars = 0;
+        m_nShownVersion = ~0ull;
+        m_nTo += taken;
+        m_nTailChars = m_text.GetColumn();
+    }
+    if (m_nTo == end && m_nShownVersion != m_model.GetVersion() && !m_bNeedSkip) {
+        long chars = 0;
+        if (RenderLine(hWnd, m_nFinalChars, &chars)) {
+            m_nLineChars = chars;
+            m_nShownVersion = m_model.GetVersion();
+        }
+    }
+    RestorePlace(place);
+    SetRedraw(hWnd, true);
+    ScheduleRepaint();
+}
+
+// Shows the current line at `at` in hWnd, in place of what showed it
+// before (m_nLineChars). False when, with the final line it goes on, it is
+// too long to show: the view then skips ahead to show its newest part.
+bool COutputView::RenderLine(HWND hWnd, long at, long* pnChars)
+{
+    const auto& line = m_model.GetLine();
+    if (m_bFollowing && m_nTailChars > 0 && m_nTailChars + static_cast<long>(line.size()) > kLongLineChars) {
+        m_bNeedSkip = true;
+        return false;
+    }
+    size_t from = line.size() > static_cast<size_t>(kLongLineChars) ? line.size() - kLongLineChars : 0;
+    std::string text = m_model.GetLineText(from);
+    m_text.Begin(m_nTailChars, kLongLineChars);
+    m_text.Add(text.data(), text.size(), true);
+    *pnChars = m_text.Insert(hWnd, at, hWnd == m_pane.m_hWnd ? m_nLineChars : 0);
+    return true;
+}
+
+// Where the user's view and selection are, before the control changes.
+COutputView::CPlace COutputView::SavePlace() const
+{
+    CPlace place{};
+    m_pane.GetSel(place.nSelStart, place.nSelEnd);
+    place.nInputStart = m_nFinalChars + m_nLineChars;
+    place.nFinalChars = m_nFinalChars;
+    place.ptText = m_pane.GetCharPos(0);
+    return place;
+}
+
+// Following, the caret goes back into the line being typed and the view to
+// the newest line, at column 0. Otherwise the user's selection in the
+// output and the user's view stay as they were.
+void COutputView::RestorePlace(const CPlace& place)
+{
+    bool bInOutput = place.nSelStart < place.nInputStart && place.nSelEnd <= place.nFinalChars;
+    if (!m_bFollowing && bInOutput)
+        m_pane.SetSel(place.nSelStart, place.nSelEnd);
+    else
+        m_input.PlaceCaret();
+    if (m_bFollowing) {
+        if (::GetScrollPos(m_pane.m_hWnd, SB_HORZ) > 0)
+            m_pane.SendMessage(WM_HSCROLL, SB_LEFT);
+        return;
+    }
+    // Back to where the user was: the text's first character where it was,
+    // to the pixel. (The first visible line is no measure here: under Wine
+    // it is out of date while text added below has not been laid out.)
+    // EM_SETSCROLLPOS takes the scroll position in pixels, which is where
+    // the text's top left is, less the control's inset, found on the way.
+    POINT now = m_pane.GetCharPos(0);
+    for (int tries = 0; tries < 2 && (now.x != place.ptText.x || now.y != place.ptText.y); ++tries) {
+        POINT scroll{ -place.ptText.x, -place.ptText.y };
+        if (tries == 1) {
+            scroll.x += now.x - place.ptText.x;
+            scroll.y += now.y - place.ptText.y;
+        }
+        m_pane.SendMessage(EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+        now = m_pane.GetCharPos(0);
+    }
+}
+
+// True when the last line is in view.
+bool COutputView::AtBottom() const
+{
+    RECT rc;
+    m_pane.GetClientRect(&rc);
+    return m_pane.GetCharPos(m_pane.GetTextLength()).y < rc.bottom;
+}
+
+void COutputView::OnUserScroll(bool bTracking)
+{
+    m_bTracking = bTracking;
+    if (bTracking)
+        return;
+    bool bWas = m_bFollowing;
+    m_bFollowing = AtBottom();
+    if (!m_bFollowing)
+        AbortRebuild(); // a rebuild would take the user's place away
+    if (m_bFollowing != bWas || HasWork())
+        Pace();
+}
+
+void COutputView::Follow()
+{
+    m_bFollowing = true;
+    m_bTracking = false;
+    Pace();
+}
+
+// The control starts afresh from the store at nFrom (the store has what it
+// showed before).
+void COutputView::SkipAhead(uint64_t nFrom)
+{
+    AbortRebuild();
+    m_nFrom = m_nTo = nFrom;
+    ClearControl();
+    m_nShownVersion = ~0ull;
+    m_bNeedSkip = false;
+    m_bSettled = false;
+    m_input.Reinsert();
+}
+
+void COutputView::ClearControl()
+{
+    m_nFinalChars = m_nLineChars = m_nTailChars = 0;
+    if (m_pane.m_hWnd == nullptr)
+        return;
+    if (m_pane.GetTextLength() > kInPlaceClearChars) {
+        if (HWND hNew = m_pane.CreateTwin(true)) {
+            TakeOver(hNew);
+            return;
+        }
+    }
+    m_pane.SetWindowText(""); // quick when small; slow but still right when no twin could be made
+}
+
+void COutputView::BeginRebuild()
+{
+    m_hWndBuild = m_pane.CreateTwin(false);
+    if (m_hWndBuild == nullptr)
+        return;
+    SetRedraw(m_hWndBuild, false);
+    m_nBuildFrom = m_nBuildAt = Store().FindStart(m_nTo, kKeepChars);
+    m_nBuildChars = m_nBuildTail = 0;
+}
+
+// Fills the hidden control for the rest of the budget (at least one piece),
+// and swaps it in once it has caught up with the control.
+void COutputView::StepRebuild(DWORD dwStart)
+{
+    do {
+        if (m_nBuildAt >= m_nTo) {
+            FinishRebuild();
+            return;
+        }
+        std::string piece = ReadPiece(Store(), m_nBuildAt, m_nTo);
+        m_text.Begin(m_nBuildTail, kLongLineChars);
+        size_t taken = m_text.Add(piece.data(), piece.size(), m_nBuildAt + piece.size() == m_nTo);
+        if (taken == 0) {
+            AbortRebuild();
+            return;
+        }
+        m_nBuildChars += m_text.Insert(m_hWndBuild, m_nBuildChars, 0);
+        m_nBuildAt += taken;
+        m_nBuildTail = m_text.GetColumn();
+    } while (TimeLeft(dwStart));
+}
+
+// The hidden control gets the current line and the line being typed and
+// takes the control's place.
+void COutputView::FinishRebuild()
+{
+    HWND hNew = m_hWndBuild;
+    m_hWndBuild = nullptr;
+    m_nTailChars = m_nBuildTail;
+    long lineChars = 0;
+    bool bLine = RenderLine(hNew, m_nBuildChars, &lineChars);
+    SetRedraw(hNew, true);
+    TakeOver(hNew);
+    m_nFrom = m_nBuildFrom;
+    m_nFinalChars = m_nBuildChars;
+    m_nLineChars = lineChars;
+    m_nShownVersion = bLine ? m_model.GetVersion() : ~0ull;
+    m_bSettled = true;
+    m_input.Reinsert();
+    Repaint();
+}
+
+// hNew takes the control's place; the view's timers go over to it.
+void COutputView::TakeOver(HWND hNew)
+{
+    m_pane.TakeOver(hNew);
+    m_bRepaintPending = false;
+    if (m_bPacing) {
+        m_bPacing = false;
+        Pace();
+    }
+}
+
+void COutputView::AbortRebuild()
+{
+    if (m_hWndBuild != nullptr)
+        ::DestroyWindow(m_hWndBuild);
+    m_hWndBuild = nullptr;
+}
+
+void COutputView::ScheduleRepaint()
+{
+    DWORD elapsed = ::GetTickCount() - m_dwLastRepaint;
+    if (elapsed >= kRepaintMs) {
+        Repaint();
+    } else if (!m_bRepaintPending) {
+        m_bRepaintPending = true;
+        ::SetTimer(m_pane.m_hWnd, kRepaintTimer, kRepaintMs - elapsed, nullptr);
+    }
+}
+
+// Painted now, not when WM_PAINT comes: see Pace.
+void COutputView::Repaint()
+{
+    m_dwLastRepaint = ::GetTickCount();
+    ::RedrawWindow(m_pane.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+}

@@ -1,0 +1,49 @@
+// CPaneText: stored text (StoredText.h) made ready for the pane's rich edit
+// control, and put into it.
+//
+// The text is put in the ANSI code page, best fit, '?' for what has no fit
+// (the stored text keeps every character); a TAB becomes blanks to the next
+// multiple of 8 columns, as a console's tab stops; each line end is CR LF. A
+// line is cut at a column, since the control lays out a whole line again
+// for each insertion into it.
+//
+// Text without colours goes in with EM_REPLACESEL, coloured text as one RTF
+// stream: under Wine, RICHED32 takes a stream of many colour runs about
+// seven times faster than a run per message, but each stream costs more the
+// more lines the control holds, and a plain insertion does not.
+//
+// User-interface thread only.
+#pragma once
+
+#include "screen/StoredText.h"
+
+#include <vector>
+
+class CPaneText : private stored::IVisitor {
+public:
+    // Starts afresh with text that goes on a line already nColumn characters
+    // long; text past nMaxColumn of a line is left out.
+    void Begin(long nColumn, long nMaxColumn);
+    // Adds stored bytes; returns how many it took (stored::Walk).
+    size_t Add(const char* p, size_t n, bool bLast);
+
+    // Replaces [at, at + nReplace) of the control hWnd with the text; returns
+    // how many characters went in.
+    long Insert(HWND hWnd, long at, long nReplace) const;
+
+    // The column the text ends in.
+    long GetColumn() const { return m_nColumn; }
+
+private:
+    void Text(const char* p, size_t n) override;
+    void Colour(COLORREF colour) override;
+    void LineEnd() override;
+    std::string ToRtf() const;
+
+    std::string m_text;
+    std::string m_ansi; // reused for each run of text
+    std::vector<std::pair<size_t, COLORREF>> m_colours; // where each colour begins in m_text
+    COLORREF m_crCurrent = stored::kDefaultColour;
+    long m_nColumn = 0;
+    long m_nMaxColumn = 0;
+};

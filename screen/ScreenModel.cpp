@@ -1,0 +1,339 @@
+#include "screen/ScreenModel.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr COLORREF kDefault = stored::kDefaultColour;
+
+// The console's colours (the Campbell scheme of today's Windows console).
+// The pane has a light background, so white and bright white, which
+// programs mean as "the normal text", show in the pane's text colour.
+const COLORREF kPalette[16] = {
+    RGB(12, 12, 12),   RGB(197, 15, 31),  RGB(19, 161, 14),  RGB(193, 156, 0),
+    RGB(0, 55, 218),   RGB(136, 23, 152), RGB(58, 150, 221), kDefault,
+    RGB(118, 118, 118), RGB(231, 72, 86), RGB(22, 198, 12),  RGB(249, 241, 165),
+    RGB(59, 120, 255), RGB(180, 0, 158),  RGB(97, 214, 214), kDefault,
+};
+
+int Byte(int v)
+{
+    return std::min(255, std::max(0, v));
+}
+
+// Colour n of the 256: the 16, a 6 x 6 x 6 cube, then 24 greys.
+COLORREF Colour256(int n)
+{
+    if (n < 16)
+        return kPalette[n];
+    if (n < 232) {
+        n -= 16;
+        auto level = [](int i) { return i == 0 ? 0 : 55 + 40 * i; };
+        return RGB(level(n / 36), level(n / 6 % 6), level(n % 6));
+    }
+    int grey = 8 + 10 * (n - 232);
+    return RGB(grey, grey, grey);
+}
+
+// The colour of an extended colour (38 or 48) at index i, in the
+// semicolon form (38;5;n, 38;2;r;g;b) or the colon form (38:5:n,
+// 38:2:r:g:b, 38:2:space:r:g:b). Returns the index of its last number.
+int ExtendedColour(const CVtParser::Params& ps, int i, COLORREF* pColour)
+{
+    auto at = [&](int k) { return ps.Get(k, 0); };
+    int last = i;
+    int mode = -1;
+    std::vector<int> args;
+    if (i + 1 < ps.count && ps.sub[i + 1]) {
+        for (int k = i + 1; k < ps.count && ps.sub[k]; ++k)
+            last = k;
+        mode = at(i + 1);
+        for (int k = i + 2; k <= last; ++k)
+            args.push_back(at(k));
+        if (mode == 2 && args.size() >= 4)
+            args.erase(args.begin()); // the colour space
+    } else {
+        mode = at(i + 1);
+        int count = mode == 5 ? 1 : mode == 2 ? 3 : 0;
+        last = std::min(ps.count - 1, i + 1 + count);
+        for (int k = i + 2; k <= last; ++k)
+            args.push_back(at(k));
+    }
+    if (mode == 5 && args.size() >= 1 && args[0] < 256)
+        *pColour = Colour256(args[0]);
+    else if (mode == 2 && args.size() >= 3)
+        *pColour = RGB(Byte(args[0]), Byte(args[1]), Byte(args[2]));
+    return last;
+}
+
+} // namespace
+
+void CScreenModel::Reset()
+{
+    m_store = std::make_shared<CTextStore>();
+    m_line.clear();
+    m_nCursor = 0;
+    m_parser.Reset();
+    m_decoder.SetCodePage(m_decoder.GetCodePage()); // nothing held back
+    m_nBasic = -1;
+    m_bBright = false;
+    m_crExplicit = kDefault;
+    UpdateColour();
+    m_bFinalFits = true;
+    ++m_nVersion;
+}
+
+void CScreenModel::Write(const char* p, size_t n)
+{
+    m_decoded.clear();
+    m_decoder.Decode(p, n, m_decoded);
+    m_parser.Feed(m_decoded.data(), m_decoded.size(), *this);
+}
+
+void CScreenModel::Finish()
+{
+    m_decoded.clear();
+    m_decoder.Finish(m_decoded);
+    m_parser.Feed(m_decoded.data(), m_decoded.size(), *this);
+    m_parser.Reset();
+    m_nBasic = -1;
+    m_bBright = false;
+    m_crExplicit = kDefault;
+    UpdateColour();
+}
+
+void CScreenModel::Echo(const char* p, size_t n)
+{
+    if (n == 0)
+        return;
+    std::wstring wide(n, L'\0');
+    wide.resize(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, p, static_cast<int>(n), &wide[0],
+                                                          static_cast<int>(n))));
+    for (wchar_t c : wide) {
+        if (c == L'\n')
+            EndLine();
+        else if (c >= 0x20 || c == L'\t')
+            Put(c);
+    }
+    ++m_nVersion;
+}
+
+void CScreenModel::EchoKey(char ch)
+{
+    if (ch == '\r') {
+        EndLine();
+    } else if (ch == '\b') {
+        if (m_nCursor > 0 && --m_nCursor + 1 == m_line.size())
+            m_line.pop_back();
+    } else {
+        Echo(&ch, 1);
+    }
+    ++m_nVersion;
+}
+
+void CScreenModel::Print(const char32_t* p, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        Put(p[i]);
+    ++m_nVersion;
+}
+
+void CScreenModel::Put(char32_t c)
+{
+    if (m_nCursor < m_line.size()) {
+        m_line[m_nCursor++] = CCell{ c, m_crText };
+        return;
+    }
+    if (m_nCursor > m_line.size())
+        m_line.resize(m_nCursor, CCell{ U' ', kDefault });
+    m_line.push_back(CCell{ c, m_crText });
+    ++m_nCursor;
+    // A line too long to keep whole: its older part becomes final.
+    if (m_line.size() >= 2 * kPieceChars) {
+        Commit(kPieceChars, false);
+        m_line.erase(m_line.begin(), m_line.begin() + kPieceChars);
+        m_nCursor -= kPieceChars;
+    }
+}
+
+void CScreenModel::Execute(char32_t c)
+{
+    switch (c) {
+    case U'\n':
+        EndLine();
+        break;
+    case U'\r':
+        m_nCursor = 0;
+        break;
+    case U'\b':
+        if (m_nCursor > 0)
+            --m_nCursor;
+        break;
+    case U'\t':
+        Put(c);
+        break;
+    default:
+        return; // BEL and the other controls show nothing
+    }
+    ++m_nVersion;
+}
+
+void CScreenModel::EndLine()
+{
+    Commit(m_line.size(), true);
+    m_line.clear();
+    m_nCursor = 0;
+}
+
+// The first nCells of the current line become final: a unit of the store
+// that begins and ends in the default colour.
+void CScreenModel::Commit(size_t nCells, bool bLineEnd)
+{
+    std::string unit;
+    unit.reserve(nCells + 8);
+    COLORREF colour = kDefault;
+    for (size_t i = 0; i < nCells; ++i) {
+        const CCell& cell = m_line[i];
+        if (cell.colour != colour)
+            stored::AppendColour(unit, colour = cell.colour);
+        stored::AppendUtf8(unit, cell.ch);
+        if (cell.ch >= 0x80 && m_bFinalFits)
+            m_bFinalFits = Fits(cell.ch);
+    }
+    if (colour != kDefault)
+        stored::AppendColour(unit, kDefault);
+    if (bLineEnd)
+        unit += '\n';
+    m_store->Append(unit);
+}
+
+std::string CScreenModel::GetLineText(size_t nFrom) const
+{
+    std::string text;
+    COLORREF colour = kDefault;
+    for (size_t i = nFrom; i < m_line.size(); ++i) {
+        const CCell& cell = m_line[i];
+        if (cell.colour != colour)
+            stored::AppendColour(text, colour = cell.colour);
+        stored::AppendUtf8(text, cell.ch);
+    }
+    if (colour != kDefault)
+        stored::AppendColour(text, kDefault);
+    return text;
+}
+
+bool CScreenModel::FitsAnsi()
+{
+    if (!m_bFinalFits)
+        return false;
+    for (const CCell& cell : m_line)
+        if (cell.ch >= 0x80 && !Fits(cell.ch))
+            return false;
+    return true;
+}
+
+// Whether c is a character of the ANSI code page, there and back exactly
+// (no best fit).
+bool CScreenModel::Fits(char32_t c)
+{
+    if (c < 0x80)
+        return true;
+    if (c > 0xFFFF)
+        return false;
+    if (m_fits.empty())
+        m_fits.assign(0x10000, 0);
+    unsigned char& known = m_fits[c];
+    if (known == 0) {
+        wchar_t wide = static_cast<wchar_t>(c), back = 0;
+        char bytes[8];
+        BOOL bDefault = FALSE;
+        int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes, sizeof bytes, nullptr, &bDefault);
+        bool fits = n > 0 && !bDefault && ::MultiByteToWideChar(CP_ACP, 0, bytes, n, &back, 1) == 1 && back == wide;
+        known = fits ? 1 : 2;
+    }
+    return known == 1;
+}
+
+void CScreenModel::CsiDispatch(const CVtParser::Params& ps, char32_t final)
+{
+    switch (final) {
+    case U'm':
+        Sgr(ps);
+        return;
+    case U'K':
+        EraseInLine(ps.Get(0, 0));
+        break;
+    case U'C':
+        MoveTo(m_nCursor + static_cast<size_t>(std::max(1, ps.Get(0, 1))));
+        break;
+    case U'D':
+        m_nCursor -= std::min(m_nCursor, static_cast<size_t>(std::max(1, ps.Get(0, 1))));
+        break;
+    case U'G':
+    case U'`':
+        MoveTo(static_cast<size_t>(std::max(1, ps.Get(0, 1)) - 1));
+        break;
+    default:
+        return; // every other sequence is swallowed
+    }
+    ++m_nVersion;
+}
+
+void CScreenModel::MoveTo(size_t column)
+{
+    m_nCursor = std::min(column, kMaxColumn);
+}
+
+// 0: from the cursor to the end; 1: from the start to the cursor; 2: all.
+// The cursor stays where it is.
+void CScreenModel::EraseInLine(int mode)
+{
+    if (mode == 0) {
+        if (m_nCursor < m_line.size())
+            m_line.resize(m_nCursor);
+    } else if (mode == 1) {
+        size_t end = std::min(m_nCursor + 1, m_line.size());
+        std::fill(m_line.begin(), m_line.begin() + static_cast<std::ptrdiff_t>(end), CCell{ U' ', kDefault });
+    } else if (mode == 2) {
+        m_line.clear();
+    }
+}
+
+void CScreenModel::Sgr(const CVtParser::Params& ps)
+{
+    for (int i = 0; i < std::max(1, ps.count); ++i) {
+        if (i < ps.count && ps.sub[i])
+            continue; // a subparameter of something not shown
+        int v = ps.Get(i, 0);
+        if (v == 0) {
+            m_nBasic = -1;
+            m_bBright = false;
+            m_crExplicit = kDefault;
+        } else if (v == 1) {
+            m_bBright = true;
+        } else if (v == 22) {
+            m_bBright = false;
+        } else if (v >= 30 && v <= 37) {
+            m_nBasic = v - 30;
+        } else if (v == 39) {
+            m_nBasic = -1;
+            m_crExplicit = kDefault;
+        } else if (v >= 90 && v <= 97) {
+            m_nBasic = -1;
+            m_crExplicit = kPalette[v - 90 + 8];
+        } else if (v == 38 || v == 48) {
+            COLORREF colour = m_crExplicit;
+            i = ExtendedColour(ps, i, &colour);
+            if (v == 38) {
+                m_nBasic = -1;
+                m_crExplicit = colour;
+            }
+        }
+    }
+    UpdateColour();
+}
+
+void CScreenModel::UpdateColour()
+{
+    m_crText = m_nBasic >= 0 ? kPalette[m_nBasic + (m_bBright ? 8 : 0)] : m_crExplicit;
+}
