@@ -4,6 +4,8 @@
 //   repeat <count>               the first 64 KB of the pattern count times
 //   timed <bytes> <chunk> <log>  the pattern, chunk bytes a write, and the
 //                                tick count at its start and at each MB in file log
+//   colour <bytes>               the pattern with an SGR pair every 40 bytes, 64 KB a write
+//   progress <count>             one line rewritten count times, a millisecond apart
 #include "helpers/Pattern.h"
 
 #include <windows.h>
@@ -50,6 +52,18 @@ int main(int argc, char** argv)
             std::fputs(log.c_str(), f);
             std::fclose(f);
         }
+    } else if (mode == "colour") {
+        std::string plain = Pattern(count), s;
+        for (size_t i = 0; i < plain.size(); i += 40)
+            s += "\x1b[31m" + plain.substr(i, 20) + "\x1b[0m" + plain.substr(i + 20, 20);
+        for (size_t i = 0; i < s.size(); i += 65536)
+            Write(s.data() + i, std::min<size_t>(65536, s.size() - i));
+    } else if (mode == "progress") {
+        for (unsigned long i = 0; i < count; ++i, ::Sleep(1)) {
+            std::string line = "\rprogress " + std::to_string(i) + " of " + std::to_string(count);
+            Write(line.data(), line.size());
+        }
+        Write("\r\n", 2);
     } else {
         std::fprintf(stderr, "BenchTool: unknown mode\n");
         return 2;

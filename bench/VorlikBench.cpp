@@ -116,9 +116,10 @@ public:
     // the end line. The worst WM_NULL round trip until then goes to
     // *pWorstMs; the worst while the pane settles afterwards (until its
     // length has not changed for a second) to *pSettleMs; the most resident
-    // memory seen to *pPeakMB.
+    // memory seen to *pPeakMB; the seconds from the end line until the pane
+    // holds nShown characters to *pShownS.
     double TimeRun(const std::string& command, double* pWorstMs = nullptr, double* pSettleMs = nullptr,
-                   double* pPeakMB = nullptr)
+                   double* pPeakMB = nullptr, LRESULT nShown = 0, double* pShownS = nullptr)
     {
         std::atomic<bool> done{ false };
         std::atomic<bool> settling{ false };
@@ -155,6 +156,10 @@ public:
             },
             600000);
         settling = true;
+        if (pShownS != nullptr) {
+            WaitUntil([&] { return ::SendMessageA(m_vorlik.Item(IDC_OUTPUT), WM_GETTEXTLENGTH, 0, 0) >= nShown; }, 30000);
+            *pShownS = Now() - end;
+        }
         LRESULT length = -1;
         double stable = Now();
         while (Now() - stable < 1.0 && Now() - end < 30) {
@@ -192,13 +197,13 @@ public:
     static bool EndsWithEndLine(HWND hPane)
     {
         LRESULT n = ::SendMessageA(hPane, WM_GETTEXTLENGTH, 0, 0);
-        if (n < 9)
+        if (n < 11)
             return false;
         // Only the tail is wanted, but WM_GETTEXT gives the whole text.
         std::string text(static_cast<size_t>(n) + 1, '\0');
         text.resize(static_cast<size_t>(
             ::SendMessageA(hPane, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
-        return text.size() >= 9 && text.compare(text.size() - 9, 9, "\n--End--\n") == 0;
+        return EndsWith(text, "\r\n--End--\r\n");
     }
 
     // Resident memory and CPU time come from the Linux side, /proc of
@@ -306,14 +311,17 @@ int main(int argc, char** argv)
     const std::string flood = Tool("pattern " + std::to_string(kFloodBytes) + " 65536");
     const std::string type = "cmd /c type \"" + file + "\"";
     const std::string lines = BenchTool("lines 100000");
+    const std::string coloured = BenchTool("colour " + std::to_string(kFloodBytes));
 
     std::vector<double> floodT, typeT, linesT, readerFlood, readerType, readerLines, console, flat, worstFlood,
-        worstLines, worstSettle, worstLine, memStart, memAfter, latMedian, latWorst, idle, idleNoRun, start;
+        worstLines, worstSettle, worstLine, memStart, memAfter, latMedian, latWorst, idle, idleNoRun, start,
+        colourT, readerColour, worstColour, shown, worstShown, worstProgress, cpuProgress;
     std::vector<double> gbT, gbPeak, gbSave, gbSame;
     for (int r = 0; r < runs; ++r) {
         readerFlood.push_back(ReadThroughPipe(flood));
         readerType.push_back(ReadThroughPipe(type));
         readerLines.push_back(ReadThroughPipe(lines));
+        readerColour.push_back(ReadThroughPipe(coloured));
         console.push_back(RunInWineConsole(type));
 
         double t0 = Now();
@@ -339,6 +347,19 @@ int main(int argc, char** argv)
         worstSettle.back() = std::max(worstSettle.back(), settle);
         bench.TimeRun(Tool("line 1000000"), &w, &settle);
         worstLine.push_back(std::max(w, settle));
+        colourT.push_back(bench.TimeRun(coloured, &w, &settle));
+        worstColour.push_back(std::max(w, settle));
+
+        // P9: after a 4 MiB flood, how soon the pane holds its newest 512 KiB.
+        double s9 = 0;
+        bench.TimeRun(Tool("pattern 4194304 65536"), nullptr, &settle, nullptr, COutputView::kKeepChars, &s9);
+        shown.push_back(s9);
+        worstShown.push_back(settle);
+        // P10: one line rewritten 1,000 times a second for 5 s.
+        double cpuBefore = bench.CpuSeconds(), wallBefore = Now();
+        bench.TimeRun(BenchTool("progress 5000"), &w, &settle);
+        cpuProgress.push_back(100.0 * (bench.CpuSeconds() - cpuBefore) / (Now() - wallBefore));
+        worstProgress.push_back(std::max(w, settle));
 
         // Flatness, seen from the child: the time each MB took to go out.
         std::string log = TempPath("vorlik-bench-timed");
@@ -417,6 +438,7 @@ int main(int argc, char** argv)
 
     double rf = Summarise(readerFlood).median, rt = Summarise(readerType).median, rl = Summarise(readerLines).median;
     double f = Summarise(floodT).median, t = Summarise(typeT).median, l = Summarise(linesT).median;
+    double rc = Summarise(readerColour).median, c = Summarise(colourT).median;
     std::printf("Vorlik benchmark, %d run(s) of each figure (P8 once); pane bound %ld, kept %ld characters\n\n",
                 runs, COutputView::kMaxChars, COutputView::kKeepChars);
     std::printf("| %-34s | %-11s | %-15s | %-34s | %-14s |\n", "figure", "median", "spread", "ratios", "target");
@@ -424,15 +446,18 @@ int main(int argc, char** argv)
     Row("baseline: reader, 64 KB writes", readerFlood, "s", "", "");
     Row("baseline: reader, cmd /c type", readerType, "s", "", "");
     Row("baseline: reader, 100k lines", readerLines, "s", "", "");
+    Row("baseline: reader, 10 MB coloured", readerColour, "s", "", "");
     Row("peer: wineconsole, cmd /c type", console, "s", Ratio("reader", Summarise(console).median / rt), "");
     Row("P1 flood, 64 KB writes", floodT, "s", Ratio("reader", f / rf), "<= 1 s or 3x");
     Row("P1 flood, cmd /c type", typeT, "s", Ratio("reader", t / rt), "<= 1.0x reader");
     Row("P1 100,000 short lines", linesT, "s", Ratio("reader", l / rl), "<= 1.0x reader");
+    Row("P1 10 MB coloured, 64 KB writes", colourT, "s", Ratio("reader", c / rc), "<= 1 s or 3x");
     Row("P2 flatness, last MB / first MB", flat, "x", "", "");
     Row("P3 worst WM_NULL, 45-col flood", worstFlood, "ms", "", "<= 50 ms");
     Row("P3 worst WM_NULL, 12-col lines", worstLines, "ms", "", "<= 50 ms");
     Row("P3 worst WM_NULL, settling", worstSettle, "ms", "", "<= 50 ms");
     Row("P3 worst WM_NULL, one 1 MB line", worstLine, "ms", "", "report");
+    Row("P3 worst WM_NULL, 10 MB coloured", worstColour, "ms", "", "<= 50 ms");
     Row("P4 resident memory at start", memStart, "MB", "", "");
     Row("P4 resident memory after 10 MB", memAfter, "MB", "", "");
     Row("P5 latency, median", latMedian, "ms", "", "");
@@ -444,5 +469,9 @@ int main(int argc, char** argv)
     Row("P8 1 GB, peak resident memory", gbPeak, "MB", "", "<= 250 MB");
     Row("P8 1 GB, Save", gbSave, "s", "", "report");
     Row("P8 1 GB, saved file = output", gbSame, "", "1 = yes", "1");
+    Row("P9 4 MiB flood: 512 KiB shown", shown, "s", "", "<= 1.5 s");
+    Row("P9 worst WM_NULL meanwhile", worstShown, "ms", "", "<= 50 ms");
+    Row("P10 progress line 1,000/s: WM_NULL", worstProgress, "ms", "", "<= 50 ms");
+    Row("P10 progress line 1,000/s: CPU", cpuProgress, "%", "", "report");
     return 0;
 }

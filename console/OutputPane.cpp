@@ -41,6 +41,7 @@ BEGIN_MESSAGE_MAP(COutputPane, CRichEditCtrl)
     ON_MESSAGE(WM_VSCROLL, OnVScroll)
     ON_MESSAGE(WM_MOUSEWHEEL, OnUserScroll)
     ON_MESSAGE(WM_LBUTTONUP, OnUserScroll)
+    ON_WM_PAINT()
     ON_WM_TIMER()
     ON_WM_DESTROY()
     ON_MESSAGE(WM_PANE_DISPOSE, OnDispose)
@@ -289,6 +290,12 @@ void COutputPane::PasteText(const char* pText)
 void COutputPane::CopySelection()
 {
     SendMessage(WM_COPY);
+}
+
+void COutputPane::OnPaint()
+{
+    m_view.OnPaint();
+    Default();
 }
 
 void COutputPane::OnTimer(UINT_PTR nIDEvent)

@@ -88,6 +88,8 @@ protected:
     // the bottom.
     LRESULT OnVScroll(WPARAM wParam, LPARAM lParam);
     LRESULT OnUserScroll(WPARAM wParam, LPARAM lParam);
+    // Called when the control paints: the view keeps the time.
+    void OnPaint();
     // Called when the view's pace, a repaint or a disposal is due.
     void OnTimer(UINT_PTR nIDEvent);
     // Called when the control is being destroyed: so are its helpers.

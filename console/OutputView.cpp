@@ -8,18 +8,23 @@
 namespace {
 
 // Store bytes read and inserted at a time, and at most so many lines: small
-// enough that a piece fits the budget (~10 ms for 16 KB or 512 lines under
-// Wine), large enough that the fixed cost of a message stays small.
-constexpr size_t kPieceBytes = 16 * 1024;
-constexpr size_t kPieceLines = 512;
+// enough that a piece fits the budget a few times over (~5 ms for 8 KB or
+// 256 lines under Wine), large enough that the fixed cost of a message
+// stays small.
+constexpr size_t kPieceBytes = 8 * 1024;
+constexpr size_t kPieceLines = 256;
+
+// A painting that has not come for this long is made at once (see Pace).
+constexpr DWORD kPaintOverdueMs = 250;
 
 // Below this length emptying the control in place is quick; above it a
 // fresh control is cheaper (~10 ms).
 constexpr long kInPlaceClearChars = 1024;
 
-bool TimeLeft(DWORD dwStart)
+// Whether another piece like the last one fits the budget.
+bool TimeLeft(DWORD dwStart, DWORD dwPieceMs)
 {
-    return ::GetTickCount() - dwStart < COutputView::kBudgetMs;
+    return ::GetTickCount() - dwStart + dwPieceMs < COutputView::kBudgetMs;
 }
 
 void SetRedraw(HWND hWnd, bool bRedraw)
@@ -90,6 +95,11 @@ void COutputView::Update()
     Pace();
 }
 
+void COutputView::OnPaint()
+{
+    m_dwPainted = ::GetTickCount();
+}
+
 bool COutputView::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == kPaceTimer) {
@@ -144,10 +154,19 @@ void COutputView::Tick()
     }
     if (m_hWndBuild != nullptr)
         StepRebuild(dwStart);
+    // Skips come in runs: the next one finds its control made.
+    if (m_bWantSpare && !bSkipped && m_hWndSpare == nullptr && TimeLeft(dwStart, 0))
+        m_hWndSpare = m_pane.CreateTwin(false);
+    m_bWantSpare = m_bWantSpare && m_hWndSpare == nullptr;
 
     if (!HasWork()) {
         ::KillTimer(m_pane.m_hWnd, kPaceTimer);
         m_bPacing = false;
+        // The output has been caught up with: no more skips to make ready for.
+        if (m_hWndSpare != nullptr)
+            ::DestroyWindow(m_hWndSpare);
+        m_hWndSpare = nullptr;
+        m_bWantSpare = false;
     } else if (m_bPacing) {
         // The next tick kTickMs after this one began; sooner while only a
         // rebuild is left to do, since nothing else wants the time then.
@@ -171,9 +190,11 @@ void COutputView::Render(DWORD dwStart)
 
     CPlace place = SavePlace();
     SetRedraw(hWnd, false);
+    DWORD dwPieceMs = 0;
     for (bool bFirst = true; m_nTo < end && (m_bFollowing || m_nFinalChars < kMaxChars) &&
-         (bFirst || TimeLeft(dwStart));
+         (bFirst || TimeLeft(dwStart, dwPieceMs));
          bFirst = false) {
+        DWORD dwPiece = ::GetTickCount();
         std::string piece = ReadPiece(Store(), m_nTo, end);
         m_text.Begin(m_nTailChars, kLongLineChars);
         size_t taken = m_text.Add(piece.data(), piece.size(), m_nTo + piece.size() == end);
@@ -186,6 +207,7 @@ void COutputView::Render(DWORD dwStart)
         m_nShownVersion = ~0ull;
         m_nTo += taken;
         m_nTailChars = m_text.GetColumn();
+        dwPieceMs = ::GetTickCount() - dwPiece;
     }
     if (m_nTo == end && m_nShownVersion != m_model.GetVersion() && !m_bNeedSkip) {
         long chars = 0;
@@ -307,7 +329,10 @@ void COutputView::ClearControl()
     if (m_pane.m_hWnd == nullptr)
         return;
     if (m_pane.GetTextLength() > kInPlaceClearChars) {
-        if (HWND hNew = m_pane.CreateTwin(true)) {
+        HWND hNew = m_hWndSpare != nullptr ? m_hWndSpare : m_pane.CreateTwin(true);
+        m_hWndSpare = nullptr;
+        m_bWantSpare = true;
+        if (hNew != nullptr) {
             TakeOver(hNew);
             return;
         }
@@ -329,7 +354,9 @@ void COutputView::BeginRebuild()
 // and swaps it in once it has caught up with the control.
 void COutputView::StepRebuild(DWORD dwStart)
 {
+    DWORD dwPieceMs = 0;
     do {
+        DWORD dwPiece = ::GetTickCount();
         if (m_nBuildAt >= m_nTo) {
             FinishRebuild();
             return;
@@ -344,7 +371,8 @@ void COutputView::StepRebuild(DWORD dwStart)
         m_nBuildChars += m_text.Insert(m_hWndBuild, m_nBuildChars, 0);
         m_nBuildAt += taken;
         m_nBuildTail = m_text.GetColumn();
-    } while (TimeLeft(dwStart));
+        dwPieceMs = ::GetTickCount() - dwPiece;
+    } while (TimeLeft(dwStart, dwPieceMs));
 }
 
 // The hidden control gets the current line and the line being typed and
@@ -378,6 +406,14 @@ void COutputView::TakeOver(HWND hNew)
     }
 }
 
+void COutputView::OnDestroy()
+{
+    AbortRebuild();
+    if (m_hWndSpare != nullptr)
+        ::DestroyWindow(m_hWndSpare);
+    m_hWndSpare = nullptr;
+}
+
 void COutputView::AbortRebuild()
 {
     if (m_hWndBuild != nullptr)
@@ -396,9 +432,14 @@ void COutputView::ScheduleRepaint()
     }
 }
 
-// Painted now, not when WM_PAINT comes: see Pace.
+// The control paints when WM_PAINT comes, or at once when it has not come
+// for a while (see Pace).
 void COutputView::Repaint()
 {
     m_dwLastRepaint = ::GetTickCount();
-    ::RedrawWindow(m_pane.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+    bool bOverdue = m_dwLastRepaint - m_dwPainted >= kPaintOverdueMs;
+    ::RedrawWindow(m_pane.m_hWnd, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | (bOverdue ? RDW_UPDATENOW : 0));
+    if (bOverdue)
+        m_dwPainted = m_dwLastRepaint;
 }

@@ -14,10 +14,11 @@
 // the deleted length times the whole length; setting the selection scrolls
 // it into view, redrawing or not; a line is laid out whole again for each
 // insertion into it):
-//  - far behind while following the output, the view skips ahead: the
-//    control starts afresh from the store's newest kSkipKeepChars (a skip
-//    is a tick's work, never two in a row, so a flood still shows its
-//    newest output); nothing is lost, the store has it all;
+//  - far behind while following the output, the view skips ahead: a fresh
+//    control (made ahead while skips keep coming) takes the control's place
+//    and starts from the store's newest kSkipKeepChars (a skip is a tick's
+//    work, never two in a row, so a flood still shows its newest output);
+//    nothing is lost, the store has it all;
 //  - the control holds at most about kMaxChars. Past that, and once output
 //    stops after a skip with less than kKeepChars shown, a hidden control
 //    is filled with the store's newest kKeepChars, a piece per tick, and
@@ -49,7 +50,7 @@ public:
     static constexpr long kKeepChars = 512 * 1024;
     static constexpr uint64_t kSkipChars = 64 * 1024;
     static constexpr uint64_t kSkipKeepChars = 16 * 1024;
-    static constexpr long kLongLineChars = 32 * 1024;
+    static constexpr long kLongLineChars = 4 * 1024;
     // The timers of the pane's control that belong to the view.
     static constexpr UINT_PTR kRepaintTimer = 1;
     static constexpr UINT_PTR kPaceTimer = 2;
@@ -69,6 +70,8 @@ public:
     void Update();
     // Called for the pane's timers; false for one that is not the view's.
     bool OnTimer(UINT_PTR nIDEvent);
+    // Called when the control paints.
+    void OnPaint();
     // Called when the user has scrolled the pane, or drags its thumb.
     void OnUserScroll(bool bTracking);
     // Ctrl+End: the view follows the output again.
@@ -76,8 +79,8 @@ public:
     bool IsFollowing() const { return m_bFollowing; }
     // True while the control is behind the model or being rebuilt.
     bool HasWork() const;
-    // The control is going: so is the hidden one being filled.
-    void OnDestroy() { AbortRebuild(); }
+    // The control is going: so are the hidden ones.
+    void OnDestroy();
 
 private:
     struct CPlace {
@@ -124,7 +127,13 @@ private:
     bool m_bPacing = false;    // the pace timer runs
     DWORD m_dwLastTick = 0;
     DWORD m_dwLastRepaint = 0;
+    DWORD m_dwPainted = 0;     // when the control last painted
     bool m_bRepaintPending = false;
+
+    // A hidden control made ahead for the next skip, which then costs less
+    // (making a control costs up to ~30 ms under Wine).
+    HWND m_hWndSpare = nullptr;
+    bool m_bWantSpare = false;
 
     // The rebuild: a hidden control that gets the store from m_nBuildFrom,
     // up to m_nBuildAt so far.

@@ -133,6 +133,20 @@ void CScreenModel::EchoKey(char ch)
 
 void CScreenModel::Print(const char32_t* p, size_t n)
 {
+    // The common case, text added at the end of the line, a run at a time.
+    while (n > 0 && m_nCursor == m_line.size()) {
+        size_t room = 2 * kPieceChars - 1 - m_line.size();
+        size_t count = std::min(n, room);
+        m_line.resize(m_line.size() + count);
+        CCell* cell = m_line.data() + m_nCursor;
+        for (size_t i = 0; i < count; ++i)
+            cell[i] = CCell{ p[i], m_crText };
+        m_nCursor += count;
+        p += count;
+        n -= count;
+        if (n > 0)
+            Put(*p++), --n; // the cell that makes the line too long to keep whole
+    }
     for (size_t i = 0; i < n; ++i)
         Put(p[i]);
     ++m_nVersion;
@@ -189,17 +203,26 @@ void CScreenModel::EndLine()
 // that begins and ends in the default colour.
 void CScreenModel::Commit(size_t nCells, bool bLineEnd)
 {
-    std::string unit;
-    unit.reserve(nCells + 8);
+    std::string& unit = m_unit; // reused: an allocation per line would cost more than the line
+    unit.resize(nCells + 1);
+    size_t at = 0;
     COLORREF colour = kDefault;
     for (size_t i = 0; i < nCells; ++i) {
         const CCell& cell = m_line[i];
+        if (cell.ch < 0x80 && cell.colour == colour) {
+            unit[at++] = static_cast<char>(cell.ch); // the common case
+            continue;
+        }
+        unit.resize(at);
         if (cell.colour != colour)
             stored::AppendColour(unit, colour = cell.colour);
         stored::AppendUtf8(unit, cell.ch);
         if (cell.ch >= 0x80 && m_bFinalFits)
             m_bFinalFits = Fits(cell.ch);
+        at = unit.size();
+        unit.resize(at + (nCells - i) + 1);
     }
+    unit.resize(at);
     if (colour != kDefault)
         stored::AppendColour(unit, kDefault);
     if (bLineEnd)

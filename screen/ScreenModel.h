@@ -92,6 +92,7 @@ private:
     COutputDecoder m_decoder;
     CVtParser m_parser;
     std::u32string m_decoded; // reused for each write
+    std::string m_unit;       // reused for each line made final
     std::shared_ptr<CTextStore> m_store;
     std::vector<CCell> m_line;
     size_t m_nCursor = 0;

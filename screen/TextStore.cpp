@@ -7,7 +7,8 @@
 namespace {
 
 // Once there is a file, what is in memory goes there this much at a time:
-// small writes hold the window less than a big one now and then.
+// a write per line would cost more than the line, and one big write now and
+// then would hold the window.
 constexpr size_t kSpillStep = 1024 * 1024;
 // Without a file, the memory is trimmed only when this much is over the
 // bound, so that trimming costs little per byte.
@@ -61,7 +62,7 @@ void CTextStore::Append(const std::string& unit)
     m_nSize += unit.size();
     if (m_bFileFailed)
         Bound();
-    else if (m_file || m_memory.size() > kMemoryBytes)
+    else if (m_memory.size() >= (m_file ? kSpillStep : kMemoryBytes))
         SpillStep();
 }
 

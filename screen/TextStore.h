@@ -1,10 +1,10 @@
 // CTextStore: the final lines of one run, in order and append-only, in the
 // stored form (StoredText.h), addressed by their offset since the run began.
 //
-// The first kMemoryBytes stay in memory. Past that everything goes, as it
-// comes and a step at a time, to a temporary file opened with
-// FILE_FLAG_DELETE_ON_CLOSE, so the system removes it when the store goes or
-// the program dies; memory then holds little, whatever the run's size.
+// The first kMemoryBytes stay in memory. Past that everything goes, a MiB
+// at a time, to a temporary file opened with FILE_FLAG_DELETE_ON_CLOSE, so
+// the system removes it when the store goes or the program dies; memory
+// then holds little, whatever the run's size.
 // When the file cannot be created or written (no temp folder, a full disk),
 // the store carries on in memory and keeps the newest kFallbackBytes, from
 // the start of a unit; the bytes before GetStart() are gone, and a reader

@@ -355,7 +355,7 @@ TEST(OutputPane, TheViewFollowsOnlyFromTheBottomAtAnyRate)
 // skips ahead, then settles) or a piece at a time (the pane trims).
 TEST(OutputPane, ShowsTheNewestPastItsBoundFromALineStartAndTheWholeRunIsKept)
 {
-    const std::string all = Pattern(2500000);
+    const std::string all = Pattern(1400000);
     for (bool flood : { true, false }) {
         SCOPED_TRACE(flood ? "flood" : "a piece at a time");
         CTestConsole dlg;
