@@ -12,8 +12,10 @@ constexpr UINT_PTR kDisposeTimer = 3;
 // Destroying a big control holds the window, so a big replaced control
 // waits, hidden, until the pane has had nothing to do for this long; a
 // small one goes at once.
-constexpr UINT kDisposeIdleMs = 2000;
+constexpr UINT kDisposeIdleMs = 500;
 constexpr long kQuickDisposeChars = 64 * 1024;
+// A new run can retire two at once: the control, and one being filled.
+constexpr size_t kMaxRetired = 2;
 
 // The control's own limit: well above what the view ever puts in it.
 constexpr long kControlLimit = 16 * 1024 * 1024;
@@ -50,13 +52,12 @@ END_MESSAGE_MAP()
 COutputPane::~COutputPane()
 {
     m_view.OnDestroy();
-    DisposeRetired();
 }
 
 void COutputPane::OnDestroy()
 {
     m_view.OnDestroy();
-    DisposeRetired();
+    m_retired.clear();
     Default();
 }
 
@@ -304,7 +305,12 @@ void COutputPane::OnTimer(UINT_PTR nIDEvent)
         return;
     if (nIDEvent == kDisposeTimer) {
         ::KillTimer(m_hWnd, kDisposeTimer);
-        DisposeRetired();
+        if (m_view.HasWork()) {
+            DeferDispose(); // not while the pane is busy
+        } else if (!m_retired.empty()) {
+            m_retired.erase(m_retired.begin());
+            DeferDispose();
+        }
         return;
     }
     Default();
@@ -357,32 +363,36 @@ void COutputPane::TakeOver(HWND hNew)
     ::ShowWindow(hNew, SW_SHOWNA);
     if (bHadFocus)
         ::SetFocus(hNew);
-    DisposeRetired();
-    m_hWndRetired = hOld;
-    if (::SendMessageA(hOld, WM_GETTEXTLENGTH, 0, 0) <= kQuickDisposeChars)
-        PostMessage(WM_PANE_DISPOSE);
-    else
+    DeferDispose(); // the wait for a big one goes on on the new control
+    Retire(hOld);
+}
+
+void COutputPane::Retire(HWND hOld)
+{
+    if (hOld == nullptr)
+        return;
+    ::ShowWindow(hOld, SW_HIDE);
+    if (::SendMessageA(hOld, WM_GETTEXTLENGTH, 0, 0) <= kQuickDisposeChars) {
+        PostMessage(WM_PANE_DISPOSE, reinterpret_cast<WPARAM>(hOld));
+    } else {
+        if (m_retired.size() == kMaxRetired)
+            m_retired.erase(m_retired.begin());
+        m_retired.emplace_back(hOld);
         DeferDispose();
+    }
 }
 
 // (Re)starts the wait before a big replaced control is destroyed.
 void COutputPane::DeferDispose()
 {
-    if (m_hWndRetired != nullptr)
+    if (!m_retired.empty())
         ::SetTimer(m_hWnd, kDisposeTimer, kDisposeIdleMs, nullptr);
 }
 
-LRESULT COutputPane::OnDispose(WPARAM, LPARAM)
+LRESULT COutputPane::OnDispose(WPARAM wParam, LPARAM)
 {
-    DisposeRetired();
+    HWND hOld = reinterpret_cast<HWND>(wParam);
+    if (hOld != m_hWnd && ::IsWindow(hOld) && ::GetParent(hOld) == ::GetParent(m_hWnd))
+        ::DestroyWindow(hOld);
     return 0;
-}
-
-void COutputPane::DisposeRetired()
-{
-    if (m_hWndRetired != nullptr)
-        ::DestroyWindow(m_hWndRetired);
-    m_hWndRetired = nullptr;
-    if (m_hWnd != nullptr)
-        ::KillTimer(m_hWnd, kDisposeTimer);
 }

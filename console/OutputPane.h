@@ -18,7 +18,9 @@
 // emptying a big one) takes the old one's id, styles, place, tab position,
 // character format and focus; the old one is hidden and destroyed in a
 // message of its own, or, when big, once the pane has been idle for a while
-// (destroying it holds the window ~40 ms per MB under Wine).
+// (destroying it holds the window ~100 ms per MB under Wine), one at a
+// time. At most kMaxRetired big ones wait: another makes the oldest go at
+// once.
 //
 // Every field belongs to the user-interface thread.
 #pragma once
@@ -26,6 +28,8 @@
 #include "console/InputLine.h"
 #include "console/OutputView.h"
 #include "platform/CRichEditCtrl.h"
+
+#include <vector>
 
 // What the pane reports to its parent, each sent and handled at once.
 // Sending each key at once: every typed character, wParam the character
@@ -66,6 +70,9 @@ public:
     // one taking this one's place.
     HWND CreateTwin(bool bVisible) const;
     void TakeOver(HWND hNew);
+    // A control of the pane's that is no longer wanted: destroyed soon, when
+    // that does not hold the window.
+    void Retire(HWND hOld);
 
 protected:
     // Called when the pane is bound to its control: keeps its styles and
@@ -94,7 +101,7 @@ protected:
     void OnTimer(UINT_PTR nIDEvent);
     // Called when the control is being destroyed: so are its helpers.
     void OnDestroy();
-    // Called when a replaced control can be destroyed.
+    // Called when a small replaced control (wParam) can be destroyed.
     LRESULT OnDispose(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
@@ -104,12 +111,11 @@ private:
     void PasteText(const char* pText);
     void CopySelection();
     void DeferDispose();
-    void DisposeRetired();
 
     CScreenModel m_model;
     CInputLine m_input;
     COutputView m_view;
     bool m_bKeyAtATime = false;
-    DWORD m_dwStyle = 0;          // the control's styles as the template gave them
-    HWND m_hWndRetired = nullptr; // a replaced control waiting to be destroyed
+    DWORD m_dwStyle = 0;      // the control's styles as the template gave them
+    std::vector<CWindowHandle> m_retired; // big replaced controls waiting for the pane to be idle
 };

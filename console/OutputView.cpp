@@ -118,7 +118,7 @@ bool COutputView::HasWork() const
 {
     if (m_bTracking)
         return false;
-    if (m_hWndBuild != nullptr)
+    if (m_build)
         return true;
     uint64_t end = Store().GetSize();
     if (m_bFollowing && (m_bNeedSkip || end - m_nTo > kSkipChars || !m_bSettled || m_nFinalChars > kMaxChars))
@@ -144,7 +144,7 @@ void COutputView::Tick()
     if (!bSkipped && !m_bTracking)
         Render(dwStart);
 
-    if (!m_bTracking && m_bFollowing && m_hWndBuild == nullptr && m_nTo == Store().GetSize() && !m_bNeedSkip) {
+    if (!m_bTracking && m_bFollowing && !m_build && m_nTo == Store().GetSize() && !m_bNeedSkip) {
         bool bTrim = m_nFinalChars > kMaxChars;
         bool bSettle = !m_bSettled && m_nFinalChars < kKeepChars && m_nFrom > Store().GetStart();
         if (bTrim || bSettle)
@@ -152,26 +152,24 @@ void COutputView::Tick()
         else
             m_bSettled = true;
     }
-    if (m_hWndBuild != nullptr)
+    if (m_build)
         StepRebuild(dwStart);
     // Skips come in runs: the next one finds its control made.
-    if (m_bWantSpare && !bSkipped && m_hWndSpare == nullptr && TimeLeft(dwStart, 0))
-        m_hWndSpare = m_pane.CreateTwin(false);
-    m_bWantSpare = m_bWantSpare && m_hWndSpare == nullptr;
+    if (m_bWantSpare && !bSkipped && !m_spare && TimeLeft(dwStart, 0))
+        m_spare.reset(m_pane.CreateTwin(false));
+    m_bWantSpare = m_bWantSpare && !m_spare;
 
     if (!HasWork()) {
         ::KillTimer(m_pane.m_hWnd, kPaceTimer);
         m_bPacing = false;
         // The output has been caught up with: no more skips to make ready for.
-        if (m_hWndSpare != nullptr)
-            ::DestroyWindow(m_hWndSpare);
-        m_hWndSpare = nullptr;
+        m_spare.reset();
         m_bWantSpare = false;
     } else if (m_bPacing) {
         // The next tick kTickMs after this one began; sooner while only a
         // rebuild is left to do, since nothing else wants the time then.
         DWORD spent = ::GetTickCount() - dwStart;
-        UINT period = m_hWndBuild != nullptr && m_nTo == Store().GetSize() ? kBudgetMs : kTickMs;
+        UINT period = m_build && m_nTo == Store().GetSize() ? kBudgetMs : kTickMs;
         ::SetTimer(m_pane.m_hWnd, kPaceTimer, spent + USER_TIMER_MINIMUM >= period ? USER_TIMER_MINIMUM : period - spent,
                    nullptr);
     }
@@ -329,8 +327,7 @@ void COutputView::ClearControl()
     if (m_pane.m_hWnd == nullptr)
         return;
     if (m_pane.GetTextLength() > kInPlaceClearChars) {
-        HWND hNew = m_hWndSpare != nullptr ? m_hWndSpare : m_pane.CreateTwin(true);
-        m_hWndSpare = nullptr;
+        HWND hNew = m_spare ? m_spare.release() : m_pane.CreateTwin(true);
         m_bWantSpare = true;
         if (hNew != nullptr) {
             TakeOver(hNew);
@@ -342,10 +339,10 @@ void COutputView::ClearControl()
 
 void COutputView::BeginRebuild()
 {
-    m_hWndBuild = m_pane.CreateTwin(false);
-    if (m_hWndBuild == nullptr)
+    m_build.reset(m_pane.CreateTwin(false));
+    if (!m_build)
         return;
-    SetRedraw(m_hWndBuild, false);
+    SetRedraw(m_build.get(), false);
     m_nBuildFrom = m_nBuildAt = Store().FindStart(m_nTo, kKeepChars);
     m_nBuildChars = m_nBuildTail = 0;
 }
@@ -368,7 +365,7 @@ void COutputView::StepRebuild(DWORD dwStart)
             AbortRebuild();
             return;
         }
-        m_nBuildChars += m_text.Insert(m_hWndBuild, m_nBuildChars, 0);
+        m_nBuildChars += m_text.Insert(m_build.get(), m_nBuildChars, 0);
         m_nBuildAt += taken;
         m_nBuildTail = m_text.GetColumn();
         dwPieceMs = ::GetTickCount() - dwPiece;
@@ -379,8 +376,7 @@ void COutputView::StepRebuild(DWORD dwStart)
 // takes the control's place.
 void COutputView::FinishRebuild()
 {
-    HWND hNew = m_hWndBuild;
-    m_hWndBuild = nullptr;
+    HWND hNew = m_build.release();
     m_nTailChars = m_nBuildTail;
     long lineChars = 0;
     bool bLine = RenderLine(hNew, m_nBuildChars, &lineChars);
@@ -408,17 +404,13 @@ void COutputView::TakeOver(HWND hNew)
 
 void COutputView::OnDestroy()
 {
-    AbortRebuild();
-    if (m_hWndSpare != nullptr)
-        ::DestroyWindow(m_hWndSpare);
-    m_hWndSpare = nullptr;
+    m_build.reset();
+    m_spare.reset();
 }
 
 void COutputView::AbortRebuild()
 {
-    if (m_hWndBuild != nullptr)
-        ::DestroyWindow(m_hWndBuild);
-    m_hWndBuild = nullptr;
+    m_pane.Retire(m_build.release()); // destroying a big one now would hold the window
 }
 
 void COutputView::ScheduleRepaint()

@@ -132,12 +132,12 @@ private:
 
     // A hidden control made ahead for the next skip, which then costs less
     // (making a control costs up to ~30 ms under Wine).
-    HWND m_hWndSpare = nullptr;
+    CWindowHandle m_spare;
     bool m_bWantSpare = false;
 
     // The rebuild: a hidden control that gets the store from m_nBuildFrom,
     // up to m_nBuildAt so far.
-    HWND m_hWndBuild = nullptr;
+    CWindowHandle m_build;
     uint64_t m_nBuildFrom = 0;
     uint64_t m_nBuildAt = 0;
     long m_nBuildChars = 0;

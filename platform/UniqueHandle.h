@@ -67,6 +67,15 @@ struct RegKeyTraits {
     static void Close(Handle h) noexcept { ::RegCloseKey(h); }
 };
 
+// Windows the program made and destroys itself (on the thread that owns
+// them, as DestroyWindow requires).
+struct WindowTraits {
+    using Handle = HWND;
+    static Handle None() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::DestroyWindow(h); }
+};
+
 // Global memory blocks, as the clipboard takes them.
 struct GlobalMemoryTraits {
     using Handle = HGLOBAL;
@@ -85,3 +94,4 @@ long CountOpenHandles() noexcept;
 using CHandle = afx::UniqueHandle<afx::KernelHandleTraits>;
 using CRegKeyHandle = afx::UniqueHandle<afx::RegKeyTraits>;
 using CGlobalMemory = afx::UniqueHandle<afx::GlobalMemoryTraits>;
+using CWindowHandle = afx::UniqueHandle<afx::WindowTraits>;
