@@ -137,8 +137,15 @@ void COutputView::Tick()
     uint64_t end = Store().GetSize();
     bool bSkipped = false;
     if (!m_bTracking && m_bFollowing && !m_bSkippedLastTick && (m_bNeedSkip || end - m_nTo > kSkipChars)) {
-        SkipAhead(m_bNeedSkip ? end : Store().FindStart(end, kSkipKeepChars));
-        bSkipped = true; // a skip is a tick's work: the newest output comes in the next one
+        // A skip is a tick's work (the newest output comes in the next one),
+        // and so is making the control it needs, when a big one is to go.
+        if (m_spare || m_pane.GetTextLength() <= kInPlaceClearChars) {
+            SkipAhead(m_bNeedSkip ? end : Store().FindStart(end, kSkipKeepChars));
+        } else {
+            m_spare.reset(m_pane.CreateTwin(false));
+            m_bWantSpare = true;
+        }
+        bSkipped = true;
     }
     m_bSkippedLastTick = bSkipped;
     if (!bSkipped && !m_bTracking)
@@ -352,7 +359,7 @@ void COutputView::BeginRebuild()
 void COutputView::StepRebuild(DWORD dwStart)
 {
     DWORD dwPieceMs = 0;
-    do {
+    while (TimeLeft(dwStart, dwPieceMs)) {
         DWORD dwPiece = ::GetTickCount();
         if (m_nBuildAt >= m_nTo) {
             FinishRebuild();
@@ -369,7 +376,7 @@ void COutputView::StepRebuild(DWORD dwStart)
         m_nBuildAt += taken;
         m_nBuildTail = m_text.GetColumn();
         dwPieceMs = ::GetTickCount() - dwPiece;
-    } while (TimeLeft(dwStart, dwPieceMs));
+    }
 }
 
 // The hidden control gets the current line and the line being typed and
