@@ -4,10 +4,6 @@
 
 CConsoleApp theApp;
 
-BEGIN_MESSAGE_MAP(CConsoleApp, CWinApp)
-    ON_COMMAND(ID_HELP, OnHelp)
-END_MESSAGE_MAP()
-
 bool LoadSystemRichEdit()
 {
     char path[520];

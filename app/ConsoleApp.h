@@ -9,9 +9,6 @@ class CConsoleApp : public CWinApp {
 public:
     // Called once at start-up; false ends the program after the dialog.
     BOOL InitInstance() override;
-
-protected:
-    DECLARE_MESSAGE_MAP()
 };
 
 // Loads RICHED32.DLL from the system directory into the framework's rich

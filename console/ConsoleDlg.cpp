@@ -1,10 +1,10 @@
 #include "console/ConsoleDlg.h"
 
+#include "console/Messages.h"
+#include "console/StatusText.h"
+#include "platform/CClipboard.h"
 #include "res/resource.h"
 #include "runner/CommandLine.h"
-#include "runner/RunWorker.h"
-#include "platform/CClipboard.h"
-#include "screen/TextExport.h"
 #include "widgets/AboutBox.h"
 
 #include <string>
@@ -12,8 +12,21 @@
 namespace {
 
 constexpr COLORREF kBusyMask = RGB(0, 255, 0);
+constexpr UINT_PTR kRunTimer = 1;    // the status line's time, once a second
+constexpr UINT_PTR kExportTimer = 2; // a Save's progress
+constexpr DWORD kShowProgressMs = 500;
 
-const UINT WM_COUNT_HANDLES = ::RegisterWindowMessageA("Vorlik.CountHandles");
+// The program of a resolved command line: the quoted path, or the
+// interpreter.
+CString ProgramOf(const CString& commandLine)
+{
+    if (commandLine.GetLength() > 0 && commandLine[0] == '"') {
+        int end = commandLine.Find('"', 1);
+        return end > 0 ? commandLine.Mid(1, end - 1) : commandLine.Mid(1);
+    }
+    int blank = commandLine.Find(' ');
+    return blank > 0 ? commandLine.Left(blank) : commandLine;
+}
 
 } // namespace
 
@@ -25,11 +38,13 @@ BEGIN_MESSAGE_MAP(CConsoleDlg, CSizingDialog)
     ON_COMMAND(IDM_COPY, OnCopy)
     ON_COMMAND(IDM_ABOUT, OnAbout)
     ON_BN_CLICKED(IDC_STOP, OnStop)
+    ON_BN_CLICKED(IDC_SAVECANCEL, OnCancelSave)
     ON_WM_DESTROY()
+    ON_WM_TIMER()
     ON_MESSAGE(WM_RUN_FINISHED, OnRunFinished)
-    ON_MESSAGE(WM_RUN_PROCESS, OnRunProcess)
-    ON_MESSAGE(WM_RUN_STDIN, OnRunStdin)
+    ON_MESSAGE(WM_RUN_REPORT, OnRunReport)
     ON_MESSAGE(WM_RUN_OUTPUT, OnRunOutput)
+    ON_MESSAGE(WM_EXPORT_DONE, OnExportDone)
     ON_MESSAGE(WM_CONSOLE_CHAR, OnConsoleChar)
     ON_MESSAGE(WM_CONSOLE_LINE, OnConsoleLine)
     ON_MESSAGE(WM_CONSOLE_EOF, OnConsoleEof)
@@ -38,7 +53,6 @@ BEGIN_MESSAGE_MAP(CConsoleDlg, CSizingDialog)
     ON_COMMAND(IDM_CP_OEM, OnCodePageOem)
     ON_COMMAND(IDM_CP_ANSI, OnCodePageAnsi)
     ON_COMMAND(IDM_CP_UTF8, OnCodePageUtf8)
-    ON_MESSAGE(WM_COUNT_HANDLES, OnCountHandles)
 END_MESSAGE_MAP()
 
 CConsoleDlg::CConsoleDlg(CWnd* pParent)
@@ -80,13 +94,31 @@ bool CConsoleDlg::StartRun()
         AfxMessageBox("You can't begin a new proccess will old one is running.");
         return false;
     }
-    m_busy.Start();
     UpdateData(TRUE);
+    // A command line that cannot run is refused before anything of a run
+    // exists; the last run's output stays.
+    CString commandLine = m_strCommand, directory;
+    if (!ResolveCommandLine(commandLine, directory)) {
+        AfxMessageBox("The command line is too long. A command line can have at most 1023 characters.");
+        return false;
+    }
+    m_busy.Start();
     m_output.Clear(); // the pane and the previous run's output
-    if (!m_run.Start(m_hWnd, m_strCommand)) {
+    switch (m_run.Start(m_hWnd, commandLine, directory)) {
+    case CRunSession::started:
+        break;
+    case CRunSession::pipeFailed:
+        m_busy.Stop();
+        AfxMessageBox("Couldn't create Pipe\n");
+        return false;
+    default:
         m_busy.Stop(); // no run: no animation either
         return false;
     }
+    m_strProgram = ProgramOf(commandLine);
+    m_dwRunStart = ::GetTickCount();
+    SetStatus(status::Running(0));
+    ::SetTimer(m_hWnd, kRunTimer, 1000, nullptr);
     return true;
 }
 
@@ -97,34 +129,39 @@ void CConsoleDlg::OnStop()
 
 void CConsoleDlg::StopRun()
 {
-    if (!m_run.IsActive() || !m_run.HasProcess())
+    if (!m_run.IsActive())
         return;
-    if (IsWindowsNT()) {
-        if (!m_run.Terminate())
-            AfxMessageBox("Sorry, I can't kill this process.  Maybe you can do it by yourself.");
-    } else {
+    if (!IsWindowsNT())
         AfxMessageBox("Sorry, I can't kill this process in Windows 9x.  Maybe you can do it by yourself.");
-    }
+    else if (!m_run.Stop())
+        AfxMessageBox("Sorry, I can't kill this process.  Maybe you can do it by yourself.");
 }
 
-LRESULT CConsoleDlg::OnRunFinished(WPARAM, LPARAM)
+LRESULT CConsoleDlg::OnRunFinished(WPARAM, LPARAM lParam)
 {
+    m_lastResult = *reinterpret_cast<const CRunResult*>(lParam);
     m_run.OnFinished();
+    ::KillTimer(m_hWnd, kRunTimer);
     m_output.EndOutput();
     m_output.AppendText("\n--End--\n");
     m_busy.Stop();
+    m_strStatus = status::RunEnded(m_lastResult, m_strProgram);
+    if (!m_export.IsRunning() || m_export.GetKind() != CExportJob::save)
+        SetStatus(m_strStatus);
+    // The worker waits for this handler: anything the user must answer
+    // comes once it has let go.
+    PostMessage(WM_RUN_REPORT);
     return 0;
 }
 
-LRESULT CConsoleDlg::OnRunProcess(WPARAM wParam, LPARAM lParam)
+LRESULT CConsoleDlg::OnRunReport(WPARAM, LPARAM)
 {
-    m_run.OnProcess(reinterpret_cast<HANDLE>(wParam), reinterpret_cast<HANDLE>(lParam));
-    return 0;
-}
-
-LRESULT CConsoleDlg::OnRunStdin(WPARAM, LPARAM)
-{
-    m_run.OnStdin();
+    if (m_lastResult.kind == CRunResult::notStarted)
+        AfxMessageBox("Couldn't Create Process\r\n");
+    else if (m_lastResult.kind == CRunResult::failed)
+        AfxMessageBox(m_lastResult.failure);
+    m_lastResult = CRunResult();
+    m_lastResult.kind = CRunResult::exited;
     return 0;
 }
 
@@ -136,14 +173,14 @@ LRESULT CConsoleDlg::OnRunOutput(WPARAM wParam, LPARAM lParam)
 
 LRESULT CConsoleDlg::OnConsoleLine(WPARAM wParam, LPARAM lParam)
 {
-    if (m_run.HasStdin())
+    if (m_run.IsActive())
         m_run.GetStdin().Write(reinterpret_cast<const char*>(lParam), static_cast<size_t>(wParam));
     return 0;
 }
 
 LRESULT CConsoleDlg::OnConsoleEof(WPARAM, LPARAM)
 {
-    if (m_run.HasStdin())
+    if (m_run.IsActive())
         m_run.GetStdin().EndInput();
     return 0;
 }
@@ -156,22 +193,38 @@ LRESULT CConsoleDlg::OnConsoleBreak(WPARAM, LPARAM)
 
 LRESULT CConsoleDlg::OnConsoleChar(WPARAM wParam, LPARAM)
 {
-    char ch = static_cast<char>(wParam & 0xFF);
-    if (!m_run.HasStdin())
-        return 0;
-    m_run.GetStdin().WriteKey(ch);
+    if (m_run.IsActive())
+        m_run.GetStdin().WriteKey(static_cast<char>(wParam & 0xFF));
     return 0;
 }
 
-LRESULT CConsoleDlg::OnCountHandles(WPARAM, LPARAM)
+void CConsoleDlg::OnTimer(UINT_PTR nIDEvent)
 {
-    return afx::CountOpenHandles();
+    if (nIDEvent == kRunTimer) {
+        if (!m_export.IsRunning() || m_export.GetKind() != CExportJob::save)
+            SetStatus(status::Running(::GetTickCount() - m_dwRunStart));
+    } else if (nIDEvent == kExportTimer) {
+        if (m_export.IsRunning() && m_export.GetKind() == CExportJob::save &&
+            m_export.GetElapsedMs() >= kShowProgressMs) {
+            SetStatus(status::Saving(m_export.GetPercent()));
+            ::ShowWindow(GetDlgItem(IDC_SAVECANCEL), SW_SHOWNA);
+        }
+    }
+}
+
+void CConsoleDlg::SetStatus(const std::wstring& text)
+{
+    ::SetWindowTextW(GetDlgItem(IDC_STATUS), text.c_str());
 }
 
 void CConsoleDlg::OnCancel()
 {
     if (m_run.IsActive()) {
         AfxMessageBox("You can't exit will your process is running.");
+        return;
+    }
+    if (m_export.IsRunning()) {
+        AfxMessageBox("A save is in progress. Wait for it to end, or cancel it.");
         return;
     }
     CSizingDialog::OnCancel();
@@ -185,6 +238,10 @@ void CConsoleDlg::OnOK()
 
 void CConsoleDlg::OnSave()
 {
+    if (m_export.IsRunning()) {
+        ::MessageBeep(MB_OK); // one Save at a time
+        return;
+    }
     CFileDialog dlg(FALSE, "txt", "*.txt", OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY,
                     "Text File (*.txt)|*.txt|All Files (*.*)|*.*||", this);
     if (dlg.DoModal() != IDOK)
@@ -192,58 +249,81 @@ void CConsoleDlg::OnSave()
     CString path = dlg.GetPathName();
     if (path.IsEmpty())
         return;
-    SaveOutput(path);
+    StartSave(path);
 }
 
-void CConsoleDlg::SaveOutput(LPCTSTR lpszPath)
+bool CConsoleDlg::StartSave(LPCTSTR lpszPath)
 {
-    CStdioFile file(lpszPath, CStdioFile::modeCreate | CStdioFile::modeWrite);
-    CTextExport text(m_output.GetModel());
-    bool bRead = text.Write([&](const std::string& piece) {
-        file.Write(piece.data(), piece.size());
-        return true;
-    });
-    if (!bRead)
-        throw CFileException(CFileException::genericException, 0, lpszPath);
-    file.Flush();
-    file.Close();
+    return StartExport(CExportJob::save, lpszPath);
 }
 
 void CConsoleDlg::OnCopy()
 {
-    CopyOutput();
+    if (m_export.IsRunning()) {
+        ::MessageBeep(MB_OK);
+        return;
+    }
+    StartExport(CExportJob::copy, "");
 }
 
-void CConsoleDlg::CopyOutput()
+bool CConsoleDlg::StartExport(CExportJob::Kind kind, LPCTSTR lpszPath)
 {
-    CTextExport text(m_output.GetModel());
-    if (text.IsEmpty())
-        return;
-    std::string utf8;
-    bool bFits = text.GetSizeHint() <= kMaxCopyChars;
-    bool bRead = !bFits || text.ReadUtf8([&](const std::string& piece) {
-        utf8 += piece;
-        return true;
-    });
-    std::wstring wide;
-    std::string ansi;
-    if (bFits && bRead) {
-        stored::AppendUtf16(wide, utf8.data(), utf8.size());
-        stored::AppendAnsi(ansi, utf8.data(), utf8.size());
-    }
-    CGlobalMemory unicode = bFits && bRead ? CClipboard::Copy(wide.c_str(), (wide.size() + 1) * sizeof(wchar_t)) : CGlobalMemory();
-    CGlobalMemory plain = unicode ? CClipboard::Copy(ansi.c_str(), ansi.size() + 1) : CGlobalMemory();
-    if (!plain) {
-        AfxMessageBox(bRead ? "The output is too large for the clipboard. Use File > Save to keep all of it."
-                            : "Part of the output could not be read back, so nothing was copied.");
+    auto text = std::make_unique<CTextExport>(m_output.GetModel());
+    if (kind == CExportJob::copy && text->IsEmpty())
+        return false; // nothing to copy: the clipboard stays as it was
+    if (!m_export.Start(m_hWnd, std::move(text), kind, lpszPath))
+        return false;
+    ShowExporting(true);
+    return true;
+}
+
+// Save and Copy are refused while one runs; a Save shows its progress.
+void CConsoleDlg::ShowExporting(bool bExporting)
+{
+    HMENU hMenu = ::GetMenu(m_hWnd);
+    UINT state = MF_BYCOMMAND | (bExporting ? MF_GRAYED : MF_ENABLED);
+    ::EnableMenuItem(hMenu, IDM_SAVE, state);
+    ::EnableMenuItem(hMenu, IDM_COPY, state);
+    if (bExporting) {
+        ::SetTimer(m_hWnd, kExportTimer, 250, nullptr);
         return;
     }
-    CClipboard clipboard(m_hWnd);
-    if (!clipboard.IsOpen())
-        return; // another program holds it: nothing is copied, as with any copy
-    clipboard.Empty();
-    clipboard.SetData(CF_UNICODETEXT, unicode);
-    clipboard.SetData(CF_TEXT, plain);
+    ::KillTimer(m_hWnd, kExportTimer);
+    ::ShowWindow(GetDlgItem(IDC_SAVECANCEL), SW_HIDE);
+    SetStatus(m_run.IsActive() ? status::Running(::GetTickCount() - m_dwRunStart) : m_strStatus);
+}
+
+void CConsoleDlg::OnCancelSave()
+{
+    m_export.Cancel();
+}
+
+LRESULT CConsoleDlg::OnExportDone(WPARAM, LPARAM)
+{
+    if (!m_export.IsRunning())
+        return 0;
+    CExportJob::CResult result = m_export.Finish();
+    ShowExporting(false);
+    if (result.bCancelled)
+        return 0;
+    if (result.kind == CExportJob::save) {
+        if (!result.bDone)
+            AfxMessageBox(result.error);
+        return 0;
+    }
+    if (result.bTooLarge) {
+        AfxMessageBox("The output is too large for the clipboard. Use File > Save to keep all of it.");
+    } else if (!result.bDone) {
+        AfxMessageBox(result.error);
+    } else {
+        CClipboard clipboard(m_hWnd);
+        if (!clipboard.IsOpen())
+            return 0; // another program holds it: nothing is copied, as with any copy
+        clipboard.Empty();
+        clipboard.SetData(CF_UNICODETEXT, result.unicode);
+        clipboard.SetData(CF_TEXT, result.ansi);
+    }
+    return 0;
 }
 
 void CConsoleDlg::OnAbout()
@@ -256,6 +336,9 @@ void CConsoleDlg::OnSizeChanged(int dx, int dy)
 {
     GrowChild(dx, 0, IDC_TOPLINE);
     GrowChild(dx, dy, &m_output);
+    MoveChild(0, dy, IDC_STATUS);
+    GrowChild(dx, 0, IDC_STATUS);
+    MoveChild(dx, dy, IDC_SAVECANCEL);
 }
 
 void CConsoleDlg::OnPaint()
@@ -283,101 +366,10 @@ HCURSOR CConsoleDlg::OnQueryDragIcon()
 void CConsoleDlg::OnDestroy()
 {
     // Going by any route with a run on: its tree ends, and its worker is
-    // waited for while everything it uses is still there.
+    // waited for while everything it uses is still there; so is a Save's,
+    // which removes its partial file.
     m_run.End();
+    m_export.End();
     CSizingDialog::OnDestroy();
     SaveHistory();
-}
-
-namespace {
-
-constexpr char kHistorySection[] = "RecentCmd";
-
-CString HistoryEntryName(int nIndex)
-{
-    char name[32];
-    wsprintfA(name, "%s%d", kHistorySection, nIndex);
-    return CString(name);
-}
-
-} // namespace
-
-namespace {
-
-constexpr char kSettingsSection[] = "Settings";
-
-} // namespace
-
-void CConsoleDlg::LoadSettings()
-{
-    CWinApp* pApp = AfxGetApp();
-    UINT codePage = pApp->GetProfileInt(kSettingsSection, "OutputCodePage", COutputDecoder::oem);
-    ApplySettings(pApp->GetProfileInt(kSettingsSection, "KeyAtATime", 0) != 0,
-                  codePage <= COutputDecoder::utf8 ? static_cast<COutputDecoder::CodePage>(codePage)
-                                                  : COutputDecoder::oem);
-}
-
-void CConsoleDlg::ApplySettings(bool bKeyAtATime, COutputDecoder::CodePage codePage)
-{
-    m_output.SetKeyAtATime(bKeyAtATime);
-    if (codePage != m_output.GetModel().GetCodePage())
-        m_output.GetModel().SetCodePage(codePage);
-    HMENU hMenu = ::GetMenu(m_hWnd);
-    ::CheckMenuItem(hMenu, IDM_KEYATATIME, MF_BYCOMMAND | (bKeyAtATime ? MF_CHECKED : MF_UNCHECKED));
-    ::CheckMenuRadioItem(hMenu, IDM_CP_OEM, IDM_CP_UTF8, IDM_CP_OEM + codePage, MF_BYCOMMAND);
-}
-
-void CConsoleDlg::OnKeyAtATime()
-{
-    bool bKeyAtATime = !m_output.IsKeyAtATime();
-    ApplySettings(bKeyAtATime, m_output.GetModel().GetCodePage());
-    AfxGetApp()->WriteProfileInt(kSettingsSection, "KeyAtATime", bKeyAtATime ? 1 : 0);
-}
-
-void CConsoleDlg::ChooseCodePage(COutputDecoder::CodePage codePage)
-{
-    ApplySettings(m_output.IsKeyAtATime(), codePage);
-    AfxGetApp()->WriteProfileInt(kSettingsSection, "OutputCodePage", codePage);
-}
-
-void CConsoleDlg::LoadHistory()
-{
-    CComboBox box(GetDlgItem(IDC_COMMAND));
-    for (int i = 0; i < kHistorySize; ++i) {
-        CString entry = AfxGetApp()->GetProfileString(kHistorySection, HistoryEntryName(i), nullptr);
-        if (entry.IsEmpty())
-            break; // a missing, empty or unreadable value ends the list
-        if (entry.GetLength() > kCommandBufferSize - 1)
-            continue; // longer than any command line that can run: not offered
-        box.AddString(entry);
-    }
-}
-
-void CConsoleDlg::AddToHistory(const CString& command)
-{
-    // An empty entry would end the stored list and hide the ones after it.
-    if (command.IsEmpty())
-        return;
-    CComboBox box(GetDlgItem(IDC_COMMAND));
-    int n = box.GetCount();
-    CString entry;
-    for (int i = 0; i < n; ++i) {
-        box.GetLBText(i, entry);
-        if (_stricmp(entry, command) == 0)
-            return;
-    }
-    if (n >= kHistorySize)
-        box.DeleteString(kHistorySize - 1);
-    box.InsertString(0, command);
-}
-
-void CConsoleDlg::SaveHistory()
-{
-    CComboBox box(GetDlgItem(IDC_COMMAND));
-    int n = box.GetCount();
-    CString entry;
-    for (int i = 0; i < n; ++i) {
-        box.GetLBText(i, entry);
-        AfxGetApp()->WriteProfileString(kHistorySection, HistoryEntryName(i), entry);
-    }
 }

@@ -1,21 +1,26 @@
 // CConsoleDlg: the program's main window. It holds the command box, Run and
-// Stop, the output pane and the busy animation; it owns the run state and
-// allows one run at a time.
+// Stop, the output pane, the status line and the busy animation; it owns the
+// run and allows one at a time.
 //
-// Run state: m_run, the run session, which owns the worker, the child's
-// handles and its job, and the stdin writer. It is active from StartRun
-// until WM_RUN_FINISHED; WM_RUN_STDIN makes its stdin known and
-// WM_RUN_PROCESS its child. The worker sends those messages synchronously,
-// so the state is read and written on the user-interface thread only and
-// needs no lock. Typed characters reach the child through the session's
-// writer, which never blocks and never writes to a closed pipe. When the
-// window goes while a run is on, the session ends the run's process tree
-// and waits for the worker first.
+// Run resolves the typed command line here, on the user-interface thread (a
+// refusal is a message box before anything of a run exists), then the run
+// session (CRunSession) makes the job, the pipes and the worker. The worker
+// hands the child's output over with WM_RUN_OUTPUT and ends with one
+// CRunResult in WM_RUN_FINISHED; the dialog reports it: the end line in the
+// pane, the status line ("Exit code 3 · 0.42 s", "Stopped after 12.1 s",
+// "Could not start: ..."), and a message box for a start that failed, owned
+// by this window. Typed characters reach the child through the session's
+// writer, which never blocks the window.
+//
+// Save and Copy run as an export job (CExportJob) on a thread of their own:
+// a Save that takes longer than half a second shows its progress in the
+// status line, with Cancel; Save and Copy are refused while one runs.
 //
 // Commands that must not run during a run (Run, Exit) are refused with a
-// message box; no control is ever disabled.
+// message box. Every field belongs to the user-interface thread.
 #pragma once
 
+#include "console/ExportJob.h"
 #include "console/OutputPane.h"
 #include "console/SizingDialog.h"
 #include "runner/RunSession.h"
@@ -28,14 +33,9 @@ public:
     // True when a run was started.
     bool StartRun();
     void StopRun();
-    // Writes the run's output to a file as a console shows it, each line
-    // ending in CR LF (CTextExport). Throws CFileException, also when part of
-    // the output cannot be read back.
-    void SaveOutput(LPCTSTR lpszPath);
-    // Puts the run's output on the clipboard as Unicode and ANSI text; says
-    // so when it is larger than kMaxCopyChars.
-    void CopyOutput();
-    static constexpr uint64_t kMaxCopyChars = 32 * 1024 * 1024;
+    // Starts writing the run's output to a file, as a console shows it
+    // (CTextExport); false when an export is running already.
+    bool StartSave(LPCTSTR lpszPath);
 
     // The command history: the command box's list, newest first, at most
     // kHistorySize distinct entries, kept in the profile section "RecentCmd"
@@ -65,23 +65,32 @@ protected:
     void OnSave();
     // Called for File > Copy.
     void OnCopy();
+    // Called when a Save's Cancel is pressed.
+    void OnCancelSave();
     // Called for Help > About.
     void OnAbout();
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     void OnDestroy();
+    // Called each second of a run, and while an export runs.
+    void OnTimer(UINT_PTR nIDEvent);
+    // Called when the run has ended: lParam is its CRunResult.
     LRESULT OnRunFinished(WPARAM wParam, LPARAM lParam);
-    LRESULT OnRunProcess(WPARAM wParam, LPARAM lParam);
-    LRESULT OnRunStdin(WPARAM wParam, LPARAM lParam);
+    // Called after that, once the worker has let go: the box, if any.
+    LRESULT OnRunReport(WPARAM wParam, LPARAM lParam);
     // Called for each piece of the child's output: it goes into the pane's
     // model.
     LRESULT OnRunOutput(WPARAM wParam, LPARAM lParam);
+    // Called when a Save or Copy has ended.
+    LRESULT OnExportDone(WPARAM wParam, LPARAM lParam);
     // Called when the user ends a line in the pane: it goes to the child.
     LRESULT OnConsoleLine(WPARAM wParam, LPARAM lParam);
     // Called for Ctrl+Z, Enter: the end of the child's input.
     LRESULT OnConsoleEof(WPARAM wParam, LPARAM lParam);
     // Called for Ctrl+C with nothing selected: as Stop.
     LRESULT OnConsoleBreak(WPARAM wParam, LPARAM lParam);
+    // Called for each key when every key is sent at once.
+    LRESULT OnConsoleChar(WPARAM wParam, LPARAM lParam);
     // Called for Options > Send each key at once.
     void OnKeyAtATime();
     // Called for the Options menu's output code pages.
@@ -89,17 +98,22 @@ protected:
     void OnCodePageAnsi() { ChooseCodePage(COutputDecoder::ansi); }
     void OnCodePageUtf8() { ChooseCodePage(COutputDecoder::utf8); }
     void ChooseCodePage(COutputDecoder::CodePage codePage);
-    LRESULT OnConsoleChar(WPARAM wParam, LPARAM lParam);
-    // Called for the registered message "Vorlik.CountHandles": answers the
-    // number of open handles, so that tests can check for leaks from outside.
-    LRESULT OnCountHandles(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
 protected:
+    void SetStatus(const std::wstring& text);
+    bool StartExport(CExportJob::Kind kind, LPCTSTR lpszPath);
+    void ShowExporting(bool bExporting);
+
     COutputPane m_output;
-    CString m_strCommand; // user-interface thread only (the session has its own copy)
+    CString m_strCommand;
     HICON m_hIcon;
     CBusyAnimation m_busy;
     CRunSession m_run; // after the pane: it goes first, ending a run that uses it
+    CExportJob m_export;
+    CString m_strProgram;     // the running program, for the status line
+    DWORD m_dwRunStart = 0;
+    std::wstring m_strStatus; // what the status line says of the last run
+    CRunResult m_lastResult;  // the last run's, until it is reported
 };

@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr UINT WM_PANE_DISPOSE = WM_APP + 0x103; // WM_APP: clear of the rich edit's own messages
 constexpr UINT_PTR kDisposeTimer = 3;
 
 // Destroying a big control holds the window, so a big replaced control

@@ -26,22 +26,11 @@
 #pragma once
 
 #include "console/InputLine.h"
+#include "console/Messages.h"
 #include "console/OutputView.h"
 #include "platform/CRichEditCtrl.h"
 
 #include <vector>
-
-// What the pane reports to its parent, each sent and handled at once.
-// Sending each key at once: every typed character, wParam the character
-// code, lParam the key flags (the high word of WM_CHAR's lParam).
-constexpr UINT WM_CONSOLE_CHAR = WM_USER + 13;
-// Line input: a line the user ended with Enter, CR LF included; wParam its
-// length, lParam its bytes.
-constexpr UINT WM_CONSOLE_LINE = WM_USER + 15;
-// Line input: Ctrl+Z on an empty line, then Enter: the end of the input.
-constexpr UINT WM_CONSOLE_EOF = WM_USER + 16;
-// Ctrl+C with nothing selected: what Stop does.
-constexpr UINT WM_CONSOLE_BREAK = WM_USER + 17;
 
 class COutputPane : public CRichEditCtrl {
 public:
@@ -62,9 +51,6 @@ public:
     // default); a line being typed is dropped when this changes.
     void SetKeyAtATime(bool bKeyAtATime);
     bool IsKeyAtATime() const { return m_bKeyAtATime; }
-    bool IsFollowing() const { return m_view.IsFollowing(); }
-    // True while the control is behind the model.
-    bool IsDrawing() const { return m_view.HasWork(); }
 
     // For the view: a control like this one (hidden unless bVisible), and
     // one taking this one's place.
@@ -107,6 +93,8 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    friend struct COutputPaneProbe; // the tests' look at the view's state; defined in the tests only
+
     void SubmitLine();
     void PasteText(const char* pText);
     void CopySelection();

@@ -110,22 +110,22 @@ void CWinApp::SetRegistryKey(LPCTSTR lpszRegistryKey)
     m_pszRegistryKey = m_strRegistryKey;
 }
 
-HKEY CWinApp::OpenSectionKey(LPCTSTR lpszSection, REGSAM access)
+CRegKeyHandle CWinApp::OpenSectionKey(LPCTSTR lpszSection, REGSAM access)
 {
+    CRegKeyHandle key;
     if (m_pszRegistryKey == nullptr || m_pszAppName == nullptr || lpszSection == nullptr)
-        return nullptr;
+        return key;
     CString path = CString("software\\") + m_pszRegistryKey + "\\" + m_pszAppName + "\\" + lpszSection;
-    HKEY hKey = nullptr;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &hKey,
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(),
                           nullptr) != ERROR_SUCCESS)
-        return nullptr;
-    return hKey;
+        key.release();
+    return key;
 }
 
 CString CWinApp::GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszDefault)
 {
     // Read access only, so that a profile the user may not change still reads.
-    CRegKeyHandle key(OpenSectionKey(lpszSection, KEY_READ));
+    CRegKeyHandle key = OpenSectionKey(lpszSection, KEY_READ);
     if (!key)
         return CString(lpszDefault);
     DWORD type = 0;
@@ -145,7 +145,7 @@ CString CWinApp::GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTST
 
 BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszValue)
 {
-    CRegKeyHandle key(OpenSectionKey(lpszSection, KEY_READ | KEY_WRITE));
+    CRegKeyHandle key = OpenSectionKey(lpszSection, KEY_READ | KEY_WRITE);
     if (!key || lpszEntry == nullptr)
         return FALSE;
     if (lpszValue == nullptr)
@@ -157,7 +157,7 @@ BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR
 
 UINT CWinApp::GetProfileInt(LPCTSTR lpszSection, LPCTSTR lpszEntry, int nDefault)
 {
-    CRegKeyHandle key(OpenSectionKey(lpszSection, KEY_READ));
+    CRegKeyHandle key = OpenSectionKey(lpszSection, KEY_READ);
     DWORD type = 0, value = 0, size = sizeof value;
     if (!key || ::RegQueryValueExA(key.get(), lpszEntry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
             ERROR_SUCCESS ||
@@ -168,7 +168,7 @@ UINT CWinApp::GetProfileInt(LPCTSTR lpszSection, LPCTSTR lpszEntry, int nDefault
 
 BOOL CWinApp::WriteProfileInt(LPCTSTR lpszSection, LPCTSTR lpszEntry, int nValue)
 {
-    CRegKeyHandle key(OpenSectionKey(lpszSection, KEY_READ | KEY_WRITE));
+    CRegKeyHandle key = OpenSectionKey(lpszSection, KEY_READ | KEY_WRITE);
     DWORD value = static_cast<DWORD>(nValue);
     return key && ::RegSetValueExA(key.get(), lpszEntry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                                    sizeof value) == ERROR_SUCCESS;

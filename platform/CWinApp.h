@@ -13,6 +13,7 @@
 
 #include "platform/CCmdTarget.h"
 #include "platform/CString.h"
+#include "platform/UniqueHandle.h"
 
 class CWnd;
 
@@ -39,8 +40,6 @@ public:
     // Three-dimensional controls are the system's own drawing today: kept
     // for the start-up sequence, always TRUE.
     BOOL Enable3dControlsStatic() { return TRUE; }
-    // The framework's help command; the program has no help of its own.
-    void OnHelp() {}
 
     // From now on the profile lives under
     // HKEY_CURRENT_USER\software\<lpszRegistryKey>\<application name>.
@@ -60,7 +59,7 @@ public:
     CWnd* m_pMainWnd = nullptr;          // user-interface thread only
 
 private:
-    HKEY OpenSectionKey(LPCTSTR lpszSection, REGSAM access); // caller closes; null on failure
+    CRegKeyHandle OpenSectionKey(LPCTSTR lpszSection, REGSAM access); // empty on failure
 
     CString m_strAppName;
     CString m_strRegistryKey;
@@ -80,7 +79,3 @@ int AfxMessageBox(LPCTSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
 
 // The string id of the application title, as in the framework's resources.
 constexpr UINT AFX_IDS_APP_TITLE = 0xE000;
-// The framework's help command.
-#ifndef ID_HELP
-#define ID_HELP 0xE146
-#endif

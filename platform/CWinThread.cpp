@@ -5,37 +5,12 @@
 #include <new>
 #include <process.h>
 
-namespace {
-
-volatile LONG g_nThreadObjects = 0; // any thread, through Interlocked calls only
-
-} // namespace
-
 CWinThread::CWinThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam) noexcept
     : m_pfnThreadProc(pfnThreadProc), m_pThreadParams(pParam)
 {
-    ::InterlockedIncrement(&g_nThreadObjects);
 }
 
-CWinThread::~CWinThread()
-{
-    ::InterlockedDecrement(&g_nThreadObjects);
-}
-
-long afx::CountOpenHandles() noexcept
-{
-    long count = 0;
-    DWORD flags = 0;
-    for (UINT_PTR value = 4; value < 0x10000; value += 4)
-        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
-            ++count;
-    return count;
-}
-
-long CWinThread::GetObjectCount() noexcept
-{
-    return ::InterlockedCompareExchange(&g_nThreadObjects, 0, 0);
-}
+CWinThread::~CWinThread() = default;
 
 DWORD CWinThread::ResumeThread()
 {

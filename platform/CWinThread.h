@@ -27,9 +27,6 @@ public:
 
     DWORD ResumeThread();
 
-    // Thread objects alive in this process, for leak checks.
-    static long GetObjectCount() noexcept;
-
 private:
     friend CWinThread* AfxBeginThread(AFX_THREADPROC, LPVOID, int, UINT, DWORD, LPSECURITY_ATTRIBUTES);
     CWinThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam) noexcept;

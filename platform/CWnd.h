@@ -23,10 +23,8 @@ public:
     CWnd() = default;
     ~CWnd() override; // unbinds a window that outlives its object
 
-    // Written on the user-interface thread when binding and unbinding. A
-    // worker may read it between its own sent messages: the run worker's
-    // pane is rebound only inside those, and the animation's control not at
-    // all while its worker runs.
+    // User-interface thread only: written when binding and unbinding. A
+    // worker is given a window's handle, never this object.
     HWND m_hWnd = nullptr;
 
     HWND GetSafeHwnd() const noexcept { return m_hWnd; }

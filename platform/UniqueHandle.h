@@ -84,11 +84,6 @@ struct GlobalMemoryTraits {
     static void Close(Handle h) noexcept { ::GlobalFree(h); }
 };
 
-// The number of open kernel handles of this process, found by asking each
-// possible handle value; for leak checks where GetProcessHandleCount is not
-// available (Wine answers 0).
-long CountOpenHandles() noexcept;
-
 } // namespace afx
 
 using CHandle = afx::UniqueHandle<afx::KernelHandleTraits>;

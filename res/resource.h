@@ -21,6 +21,8 @@
 #define IDM_CP_OEM 1012
 #define IDM_CP_ANSI 1013
 #define IDM_CP_UTF8 1014
+#define IDC_STATUS 1015
+#define IDC_SAVECANCEL 1016
 
 // The About box reuses 1007 and 1008 for its two links.
 #define IDC_HOMEPAGE 1007

@@ -1,91 +1,91 @@
 #include "runner/RunSession.h"
 
-#include "runner/RunWorker.h"
-
 namespace {
 
-CHandle Duplicate(HANDLE h)
+// A pipe whose one end the child inherits; the other end stays here.
+bool CreateChildPipe(CHandle& read, CHandle& write, DWORD size)
 {
-    HANDLE dup = nullptr;
-    HANDLE self = ::GetCurrentProcess();
-    if (h == nullptr || !::DuplicateHandle(self, h, self, &dup, 0, FALSE, DUPLICATE_SAME_ACCESS))
-        return CHandle();
-    return CHandle(dup);
+    SECURITY_ATTRIBUTES sa{ sizeof sa, nullptr, TRUE };
+    if (!::CreatePipe(read.put(), write.put(), &sa, size))
+        return false;
+    return true;
+}
+
+// Only the child's own pipe ends may be inherited.
+void KeepFromChild(CHandle& h)
+{
+    ::SetHandleInformation(h.get(), HANDLE_FLAG_INHERIT, 0);
 }
 
 } // namespace
 
-CRunSession::~CRunSession()
+CRunSession::StartResult CRunSession::Start(HWND hWndHost, const CString& commandLine, const CString& directory)
 {
-    End();
-}
+    if (m_bActive)
+        return busy;
+    WaitForWorker(); // the last run's worker has sent its end: it is returning
+    auto work = std::make_unique<CRunWork>();
+    CHandle stdinWrite;
+    if (!CreateChildPipe(work->outputRead, work->childOutput, kOutputPipeSize) ||
+        !CreateChildPipe(work->childStdin, stdinWrite, kStdinPipeSize))
+        return pipeFailed;
+    KeepFromChild(work->outputRead);
+    KeepFromChild(stdinWrite);
+    work->hWndHost = hWndHost;
+    work->commandLine = commandLine;
+    work->directory = directory;
+    m_child = std::make_unique<CRunChild>();
+    work->pChild = m_child.get();
+    work->pStdin = &m_stdin;
+    m_stdin.Open(std::move(stdinWrite));
 
-bool CRunSession::Start(HWND hWndHost, const CString& command, AFX_THREADPROC pfnWorker)
-{
-    Reap();
-    m_evEnd.ResetEvent();
-    m_hWndHost = hWndHost;
-    m_strCommand = command;
-    CWinThread* pThread = AfxBeginThread(pfnWorker != nullptr ? pfnWorker : &RunCommandThread, this,
-                                         THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED, nullptr);
-    if (pThread == nullptr)
-        return false;
+    CWinThread* pThread = AfxBeginThread(&RunWorkerThread, work.get(), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    if (pThread == nullptr) {
+        m_stdin.Close();
+        return threadFailed;
+    }
     pThread->m_bAutoDelete = FALSE;
     m_pThread.reset(pThread);
+    m_work = std::move(work);
     m_bActive = true;
     m_pThread->ResumeThread();
-    return true;
+    return started;
 }
 
-void CRunSession::OnProcess(HANDLE hProcess, HANDLE hJob)
+bool CRunSession::Stop()
 {
-    if (!m_bActive)
-        return;
-    m_process = Duplicate(hProcess);
-    m_job = Duplicate(hJob);
+    return !m_bActive || m_child->Stop();
 }
 
 void CRunSession::OnFinished()
 {
+    // The worker has sent its last message; it closes nothing more and is
+    // about to return. Its pipes and the child's handles go now.
     m_bActive = false;
-    m_bStdin = false;
-    // The worker is about to return; its thread and handles go at the next
-    // Start or at End.
-}
-
-bool CRunSession::Terminate()
-{
-    if (m_job && ::TerminateJobObject(m_job.get(), 0))
-        return true;
-    return m_process && ::TerminateProcess(m_process.get(), 0);
+    m_stdin.Close();
 }
 
 void CRunSession::End()
 {
     if (m_bActive)
-        Terminate();
+        m_child->Stop();
+    WaitForWorker();
+    m_bActive = false;
+    m_stdin.Close();
+}
+
+// Waits for the worker to end, handling what it sends meanwhile, then lets
+// go of the run's handles.
+void CRunSession::WaitForWorker()
+{
     if (m_pThread) {
-        m_evEnd.SetEvent(); // a child created from now on goes too
-        // The worker may be sending to the host: handle what it sends until
-        // it has ended.
         HANDLE hThread = m_pThread->m_hThread;
         while (::MsgWaitForMultipleObjects(1, &hThread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
             MSG msg;
             ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
         }
     }
-    m_bActive = false;
-    m_bStdin = false;
-    Reap();
-}
-
-// Waits for a worker that has finished (it has nothing left to do but
-// return) and lets go of the run's handles.
-void CRunSession::Reap()
-{
-    if (m_pThread)
-        ::WaitForSingleObject(m_pThread->m_hThread, INFINITE);
     m_pThread.reset();
-    m_process.reset();
-    m_job.reset();
+    m_work.reset();
+    m_child.reset();
 }

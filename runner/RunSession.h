@@ -1,81 +1,65 @@
-// CRunSession: one run of a command and everything it owns.
+// CRunSession: one run of a command, from Run to its end, and everything it
+// owns.
 //
-// The host window keeps one session and asks it about the run: whether one
-// is active, whether its stdin pipe and its child are known. The session owns
-// the worker thread (waited for, never a dangling pointer), its own handles
-// to the child and to the child's job, the stdin writer and a copy of the
-// command. The worker owns the pipes and its own copies of the child's
-// handles, and closes them whatever happens; the run messages tell the host,
-// which passes them on to the session (OnStdin, OnProcess, OnFinished).
+// Start (user-interface thread) takes a command line already resolved. The
+// session makes the child's job (CRunChild), both pipes and the stdin
+// writer, and only then the worker, handing it the pipe ends it and the
+// child use (CRunWork) when it starts: no handle crosses threads by message.
+// The worker starts the child in the job, pumps its output to the host and
+// sends one CRunResult with WM_RUN_FINISHED; it shows nothing.
 //
-// Stop ends the whole tree: on the NT family the worker starts the child
-// suspended, puts it into a job object of its own and only then lets it run,
-// so terminating the job ends the child and everything it started. Where the
-// system refuses the job, Terminate ends the child alone. A run that ends by
-// itself only closes the job, leaving what the child started running.
+// Stop works at any moment of a run: before the child exists, the child is
+// never started; afterwards the job ends it and everything it started (the
+// child alone where the system refuses the job). A run that ends by itself
+// leaves what it started running.
 //
-// Nothing outlives the host: End (the host's WM_DESTROY, and the destructor)
-// terminates a running tree and waits for the worker, handling the messages
-// it sends meanwhile, before anything it uses goes away.
+// Nothing outlives the host: End (the host's WM_DESTROY, and the
+// destructor) stops a running tree and waits for the worker, handling the
+// messages it sends meanwhile. The worker never waits on the user, so End
+// never does either.
 //
 // Threads: every member function runs on the user-interface thread. The
-// worker reads m_hWndHost and m_strCommand, written before it starts, and
-// uses m_stdin as that class allows.
+// worker has m_work from its start and uses m_child and m_stdin as their
+// classes allow; the session touches m_work only when no worker runs.
 #pragma once
 
-#include "platform/CEvent.h"
-#include "platform/CString.h"
 #include "platform/CWinThread.h"
+#include "runner/RunChild.h"
+#include "runner/RunWorker.h"
 #include "runner/StdinWriter.h"
 
 #include <memory>
 
 class CRunSession {
 public:
+    enum StartResult { started, busy, pipeFailed, threadFailed };
+
     CRunSession() = default;
     CRunSession(const CRunSession&) = delete;
     CRunSession& operator=(const CRunSession&) = delete;
-    ~CRunSession();
+    ~CRunSession() { End(); }
 
-    // Starts a worker running pfnWorker (the run worker unless a test says
-    // otherwise) for command, reporting to hWndHost; false when no thread
-    // could be made.
-    bool Start(HWND hWndHost, const CString& command, AFX_THREADPROC pfnWorker = nullptr);
+    // Starts a run of commandLine in directory (empty: the program's own),
+    // reporting to hWndHost. Refused while a run is active.
+    StartResult Start(HWND hWndHost, const CString& commandLine, const CString& directory);
     // From a successful Start until the host has handled WM_RUN_FINISHED.
     bool IsActive() const { return m_bActive; }
-    bool HasStdin() const { return m_bStdin; }
-    bool HasProcess() const { return static_cast<bool>(m_process); }
     CStdinWriter& GetStdin() { return m_stdin; }
 
-    // Called when the host handles WM_RUN_STDIN.
-    void OnStdin() { m_bStdin = m_bActive; }
-    // Called when the host handles WM_RUN_PROCESS: the session takes its own
-    // handles to the child and its job (which may be null).
-    void OnProcess(HANDLE hProcess, HANDLE hJob);
+    // Ends the child and everything it started, or keeps a child not made
+    // yet from starting; false when the system would not end it.
+    bool Stop();
     // Called when the host handles WM_RUN_FINISHED: the run is over.
     void OnFinished();
-
-    // Ends the child and everything it started (the child alone when it has
-    // no job); false when that failed.
-    bool Terminate();
-    // Ends a run that is still going and waits for its worker.
+    // Stops a run that is still going and waits for its worker.
     void End();
 
-    // For the worker.
-    HWND GetHost() const { return m_hWndHost; }
-    const CString& GetCommand() const { return m_strCommand; }
-    HANDLE GetEndEvent() const { return m_evEnd; }
-
 private:
-    void Reap();
+    void WaitForWorker();
 
     std::unique_ptr<CWinThread> m_pThread;
-    HWND m_hWndHost = nullptr;
-    CString m_strCommand;
-    CStdinWriter m_stdin; // see CStdinWriter for who may call what
-    CEvent m_evEnd{ FALSE, TRUE }; // set by End (UI thread), polled by the worker
-    CHandle m_process;
-    CHandle m_job;
+    std::unique_ptr<CRunWork> m_work;   // the worker's while it runs
+    std::unique_ptr<CRunChild> m_child; // see CRunChild for who may call what
+    CStdinWriter m_stdin;               // see CStdinWriter for who may call what
     bool m_bActive = false;
-    bool m_bStdin = false;
 };

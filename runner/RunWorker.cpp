@@ -1,26 +1,15 @@
 #include "runner/RunWorker.h"
 
-#include "platform/CException.h"
-#include "platform/CWinApp.h"
-#include "platform/UniqueHandle.h"
+#include "console/Messages.h"
 #include "runner/CommandLine.h"
-#include "runner/RunSession.h"
+#include "runner/RunChild.h"
 #include "runner/StdinWriter.h"
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 namespace {
-
-// Replaces h by a duplicate the child cannot inherit. Only the child's own
-// pipe ends are inherited.
-void MakeUninheritable(CHandle& h)
-{
-    HANDLE dup = nullptr;
-    HANDLE self = ::GetCurrentProcess();
-    if (::DuplicateHandle(self, h.get(), self, &dup, 0, FALSE, DUPLICATE_SAME_ACCESS))
-        h.reset(dup);
-}
 
 // Hands the bytes gathered so far to the host.
 void HandOver(std::vector<char>& buffer, size_t& nUsed, HWND hWndHost)
@@ -30,48 +19,78 @@ void HandOver(std::vector<char>& buffer, size_t& nUsed, HWND hWndHost)
     nUsed = 0;
 }
 
-// Puts the suspended child into a job object of its own; null where the
-// system has no jobs or refuses (a job that forbids nesting, say). The job
-// functions are looked up, so that the program still loads where they do
-// not exist.
-CHandle PutInOwnJob(HANDLE hProcess)
+// Starts the child and pumps its output until it has ended.
+void Run(CRunWork& work, CRunResult& result)
 {
-    using CreateJob = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCSTR);
-    using AssignJob = BOOL(WINAPI*)(HANDLE, HANDLE);
-    HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
-    auto pfnCreate = reinterpret_cast<CreateJob>(reinterpret_cast<void*>(::GetProcAddress(hKernel, "CreateJobObjectA")));
-    auto pfnAssign = reinterpret_cast<AssignJob>(reinterpret_cast<void*>(::GetProcAddress(hKernel, "AssignProcessToJobObject")));
-    if (pfnCreate == nullptr || pfnAssign == nullptr)
-        return CHandle();
-    CHandle job(pfnCreate(nullptr, nullptr));
-    if (job && !pfnAssign(job.get(), hProcess))
-        job.reset();
-    return job;
+    DWORD dwStart = ::GetTickCount();
+    if (work.pChild->IsStopping()) {
+        result.kind = CRunResult::stopped; // Stop came before the child: it never starts
+        return;
+    }
+    STARTUPINFOA si;
+    std::memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+    si.hStdInput = work.childStdin.get();
+    si.hStdOutput = work.childOutput.get();
+    si.hStdError = work.childOutput.get();
+
+    // On the NT family the child goes into its job before it runs, so that
+    // Stop can end everything it starts.
+    const bool bNT = IsWindowsNT();
+    char cmdLine[kCommandBufferSize];
+    lstrcpynA(cmdLine, work.commandLine, kCommandBufferSize);
+    PROCESS_INFORMATION pi;
+    std::memset(&pi, 0, sizeof pi);
+    if (!::CreateProcessA(nullptr, cmdLine, nullptr, nullptr, TRUE, bNT ? CREATE_SUSPENDED : 0, nullptr,
+                          work.directory.IsEmpty() ? nullptr : static_cast<LPCTSTR>(work.directory), &si, &pi)) {
+        result.kind = CRunResult::notStarted;
+        result.error = ::GetLastError();
+        return;
+    }
+    CHandle process(pi.hProcess);
+    CHandle thread(pi.hThread);
+    work.childStdin.reset(); // the child's now
+    if (work.pChild->Adopt(process.get()) && bNT)
+        ::ResumeThread(thread.get());
+    thread.reset();
+
+    // The worker's own copy of the output pipe's write end stays open, so
+    // the end of the run is the end of the child, not of its output.
+    std::vector<char> buffer(kOutputBatchBytes);
+    DWORD sleepMs = 0;
+    for (;;) {
+        DWORD nDrained = 0;
+        if (DrainPipe(work.outputRead.get(), buffer, work.hWndHost, &nDrained) == 0)
+            break;
+        work.pStdin->Flush();
+        if (::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) {
+            DrainPipe(work.outputRead.get(), buffer, work.hWndHost);
+            break;
+        }
+        if (nDrained > 0) {
+            sleepMs = 0; // output is flowing: poll again at once
+            continue;
+        }
+        sleepMs = sleepMs == 0 ? 1 : std::min(sleepMs * 2, kIdlePollMs);
+        ::Sleep(sleepMs);
+    }
+    // A pipe that failed ends the run while the child may still run: it is
+    // left running, and the result says so.
+    if (::WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0) {
+        work.pChild->Forget();
+        result.kind = CRunResult::failed;
+        result.failure = "The program's output could not be read any more; the program goes on running.";
+        return;
+    }
+    DWORD exitCode = 0;
+    ::GetExitCodeProcess(process.get(), &exitCode);
+    work.pChild->Forget();
+    result.elapsedMs = ::GetTickCount() - dwStart;
+    result.exitCode = exitCode;
+    result.kind = work.pChild->IsStopping() ? CRunResult::stopped : CRunResult::exited;
 }
-
-// Closes the stdin writer when it goes out of scope.
-class CStdinWriterCloser {
-public:
-    explicit CStdinWriterCloser(CStdinWriter& writer) : m_writer(writer) {}
-    ~CStdinWriterCloser() { m_writer.Close(); }
-    CStdinWriterCloser(const CStdinWriterCloser&) = delete;
-    CStdinWriterCloser& operator=(const CStdinWriterCloser&) = delete;
-
-private:
-    CStdinWriter& m_writer;
-};
-
-// Sends WM_RUN_FINISHED when it goes out of scope.
-class CRunFinishedGuard {
-public:
-    explicit CRunFinishedGuard(HWND hWndHost) : m_hWndHost(hWndHost) {}
-    ~CRunFinishedGuard() { ::SendMessageA(m_hWndHost, WM_RUN_FINISHED, 0, 0); }
-    CRunFinishedGuard(const CRunFinishedGuard&) = delete;
-    CRunFinishedGuard& operator=(const CRunFinishedGuard&) = delete;
-
-private:
-    HWND m_hWndHost;
-};
 
 } // namespace
 
@@ -113,131 +132,21 @@ int DrainPipe(HANDLE hRead, std::vector<char>& buffer, HWND hWndHost, DWORD* pnD
     return result;
 }
 
-void RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWriter, HANDLE hEnd)
+UINT RunWorkerThread(LPVOID pParam)
 {
-    SECURITY_ATTRIBUTES sa;
-    sa.nLength = sizeof sa;
-    sa.lpSecurityDescriptor = nullptr;
-    sa.bInheritHandle = TRUE;
-
-    CHandle outRead, outWrite, inRead, inWrite;
-    if (!::CreatePipe(outRead.put(), outWrite.put(), &sa, kOutputPipeSize)) {
-        AfxMessageBox("Couldn't create Pipe\n");
-        return;
-    }
-    if (!::CreatePipe(inRead.put(), inWrite.put(), &sa, kStdinPipeSize)) {
-        outRead.reset();
-        outWrite.reset();
-        AfxMessageBox("Couldn't create Pipe\n");
-        return;
-    }
-    MakeUninheritable(outRead);
-    MakeUninheritable(inWrite);
-    // Declared after the pipes, so that on every way out nobody writes to
-    // the stdin pipe any more before it is closed.
-    CStdinWriterCloser closer(stdinWriter);
-    auto closePipes = [&] {
-        stdinWriter.Close();
-        outRead.reset();
-        outWrite.reset();
-        inRead.reset();
-        inWrite.reset();
-    };
-
-    stdinWriter.Open(inWrite.get());
-    ::SendMessageA(hWndHost, WM_RUN_STDIN, reinterpret_cast<WPARAM>(inRead.get()),
-                   reinterpret_cast<LPARAM>(inWrite.get()));
-
-    CString commandLine = command;
-    CString directory;
-    if (!ResolveCommandLine(commandLine, directory)) {
-        closePipes();
-        AfxMessageBox("The command line is too long. A command line can have at most 1023 characters.");
-        return;
-    }
-    char cmdLine[kCommandBufferSize];
-    lstrcpynA(cmdLine, commandLine, kCommandBufferSize);
-
-    STARTUPINFOA si;
-    std::memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_HIDE;
-    si.hStdInput = inRead.get();
-    si.hStdOutput = outWrite.get();
-    si.hStdError = outWrite.get();
-
-    // On the NT family the child goes into a job of its own before it runs,
-    // so that Stop can end everything it starts.
-    const bool bNT = IsWindowsNT();
-    PROCESS_INFORMATION pi;
-    std::memset(&pi, 0, sizeof pi);
-    if (!::CreateProcessA(nullptr, cmdLine, nullptr, nullptr, TRUE, bNT ? CREATE_SUSPENDED : 0, nullptr,
-                          directory.IsEmpty() ? nullptr : static_cast<LPCTSTR>(directory), &si, &pi)) {
-        closePipes();
-        AfxMessageBox("Couldn't Create Process\r\n");
-        return;
-    }
-    CHandle process(pi.hProcess);
-    CHandle thread(pi.hThread);
-    CHandle job = bNT ? PutInOwnJob(process.get()) : CHandle();
-    if (bNT)
-        ::ResumeThread(thread.get());
-    ::SendMessageA(hWndHost, WM_RUN_PROCESS, reinterpret_cast<WPARAM>(process.get()),
-                   reinterpret_cast<LPARAM>(job.get()));
-
-    std::vector<char> buffer(kOutputBatchBytes);
-    DWORD sleepMs = 0;
-    bool bEnding = false;
-    for (;;) {
-        // The host is going: the run ends with its tree.
-        if (!bEnding && hEnd != nullptr && ::WaitForSingleObject(hEnd, 0) == WAIT_OBJECT_0) {
-            bEnding = true;
-            if (!job || !::TerminateJobObject(job.get(), 0))
-                ::TerminateProcess(process.get(), 0);
-        }
-        DWORD nDrained = 0;
-        if (DrainPipe(outRead.get(), buffer, hWndHost, &nDrained) == 0)
-            break;
-        stdinWriter.Flush();
-        if (stdinWriter.TakeEnd())
-            inWrite.reset(); // the end of the child's input
-        if (::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) {
-            DrainPipe(outRead.get(), buffer, hWndHost);
-            break;
-        }
-        if (nDrained > 0) {
-            sleepMs = 0; // output is flowing: poll again at once
-            continue;
-        }
-        sleepMs = sleepMs == 0 ? 1 : std::min(sleepMs * 2, kIdlePollMs);
-        if (hEnd != nullptr && !bEnding)
-            ::WaitForSingleObject(hEnd, sleepMs); // wakes at once when the host goes
-        else
-            ::Sleep(sleepMs);
-    }
-
-    thread.reset();
-    closePipes();
-}
-
-UINT RunGuarded(LPVOID pParam, void (*body)(CRunSession& session))
-{
-    CRunSession* pSession = static_cast<CRunSession*>(pParam);
-    // WM_RUN_FINISHED goes once, however the worker leaves.
-    CRunFinishedGuard finished(pSession->GetHost());
+    CRunWork& work = *static_cast<CRunWork*>(pParam);
+    CRunResult result;
     try {
-        body(*pSession);
+        Run(work, result);
+    } catch (const std::exception& e) {
+        result.kind = CRunResult::failed;
+        result.failure = e.what();
     } catch (...) {
-        // Every handle of the run is closed by now.
-        afx::ReportCurrentException();
+        result.kind = CRunResult::failed;
+        result.failure = "An unexpected error occurred.";
     }
+    // Every handle of the child and the pipes is closed once the session has
+    // the result; this message is the last thing the worker does.
+    ::SendMessageA(work.hWndHost, WM_RUN_FINISHED, 0, reinterpret_cast<LPARAM>(&result));
     return 0;
-}
-
-UINT RunCommandThread(LPVOID pParam)
-{
-    return RunGuarded(pParam, [](CRunSession& session) {
-        RunCommand(session.GetHost(), session.GetCommand(), session.GetStdin(), session.GetEndEvent());
-    });
 }

@@ -1,41 +1,27 @@
-// The run worker: one thread per run that starts the typed command as a
-// hidden child with redirected standard handles and hands its output to the
-// host window until the child has ended.
-//
-// It talks to its host window only through synchronous messages, so every
-// handler runs on the user-interface thread while the worker waits:
-//   WM_RUN_STDIN    wParam: stdin read end, lParam: stdin write end
-//                   (once both pipes exist, before the child is created)
-//   WM_RUN_PROCESS  wParam: the child's process handle (once it exists)
-//   WM_RUN_OUTPUT   wParam: a byte count, lParam: that many bytes of output
-//                   (never zero bytes); the handler copies them and returns
-//                   at once
-//   WM_RUN_FINISHED exactly once per run, in every outcome, after the worker
-//                   has closed its pipe ends; only the process handle is
-//                   closed after it.
-//   WM_RUN_PROCESS  lParam: the child's job, or null without one
-// The host (its CRunSession) takes its own copies of the process and job
-// handles; the worker creates and closes every handle of its own, on every
-// way out.
+// The run worker: the back end of one run. It starts the resolved command
+// line as a hidden child whose standard handles are the pipes its session
+// made, puts it into the session's job, hands the child's output to the host
+// window until the child has ended, and ends by sending one CRunResult with
+// WM_RUN_FINISHED (console/Messages.h), in every outcome. It shows nothing:
+// the host reports what the result says.
 //
 // The pump polls: it asks the pipe how much is waiting and reads exactly
 // that, so no read ever blocks and the child's end is always noticed. While
 // output flows it does not sleep, and hands over what it gathered at least
 // every kHandOverMs; after empty polls it backs off from 1 ms to the idle
 // period of 100 ms, doubling each time.
+//
+// Threads: the worker's own; it talks to the host only through sent
+// messages, and to its session through CRunWork.
 #pragma once
 
-#include "platform/Win32.h"
+#include "platform/CString.h"
+#include "platform/UniqueHandle.h"
 
 #include <vector>
 
+class CRunChild;
 class CStdinWriter;
-class CString;
-
-constexpr UINT WM_RUN_FINISHED = WM_USER + 10;
-constexpr UINT WM_RUN_PROCESS = WM_USER + 11;
-constexpr UINT WM_RUN_STDIN = WM_USER + 12;
-constexpr UINT WM_RUN_OUTPUT = WM_USER + 14;
 
 constexpr DWORD kOutputPipeSize = 10240;
 constexpr DWORD kStdinPipeSize = 1024;
@@ -46,24 +32,39 @@ constexpr DWORD kIdlePollMs = 100;
 constexpr size_t kOutputBatchBytes = 256 * 1024;
 constexpr DWORD kHandOverMs = 20;
 
-class CRunSession;
+// How a run ended.
+struct CRunResult {
+    enum Kind {
+        exited,     // the child ended by itself: exitCode
+        stopped,    // Stop (or the host going) ended it, or kept it from starting
+        notStarted, // the system could not start it: error
+        failed      // the worker itself failed: failure
+    };
+    Kind kind = failed;
+    DWORD exitCode = 0;
+    DWORD error = 0;
+    CString failure;
+    DWORD elapsedMs = 0; // from the child's start to its end
+};
 
-// The worker's entry: pParam is the CRunSession. Runs the command through
-// RunGuarded.
-UINT RunCommandThread(LPVOID pParam);
+// What a worker is given by its session, written on the user-interface
+// thread before the worker starts and the worker's from then on; the
+// borrowed objects outlive the worker.
+struct CRunWork {
+    HWND hWndHost = nullptr;
+    CString commandLine;
+    CString directory;    // empty: the program's own
+    CHandle childStdin;   // the child's ends of the pipes
+    CHandle childOutput;
+    CHandle outputRead;   // where the worker reads the child's output
+    CStdinWriter* pStdin = nullptr; // borrowed: flushed on each pass of the pump
+    CRunChild* pChild = nullptr;    // borrowed: where the child is adopted
+};
 
-// Runs body for the session (pParam) on the worker thread, then sends
-// WM_RUN_FINISHED to its host exactly once, also when body throws: the
-// exception is reported first, while the run still counts as active, as the
-// worker's own failures are.
-UINT RunGuarded(LPVOID pParam, void (*body)(CRunSession& session));
+// The worker's entry: pParam is the CRunWork.
+UINT RunWorkerThread(LPVOID pParam);
 
-// Runs one command from start to end; failures are reported in message boxes
-// from here. When hEnd is set, the child's tree is terminated and the run
-// ends as after a Stop.
-void RunCommand(HWND hWndHost, const CString& command, CStdinWriter& stdinWriter, HANDLE hEnd);
-
-// Hands everything waiting in the pipe to the host, zero bytes left out.
-// Returns 1 when the pipe is empty, 0 when peeking or reading failed;
-// *pnDrained receives the number of bytes taken from the pipe.
+// Hands everything waiting in the pipe to the host. Returns 1 when the pipe
+// is empty, 0 when peeking or reading failed; *pnDrained receives the number
+// of bytes taken from the pipe.
 int DrainPipe(HANDLE hRead, std::vector<char>& buffer, HWND hWndHost, DWORD* pnDrained = nullptr);

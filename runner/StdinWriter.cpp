@@ -1,6 +1,20 @@
 #include "runner/StdinWriter.h"
 
+#include "platform/CWinThread.h"
+
 #include <algorithm>
+
+// Shared by the writer and, where there is one, its thread: the thread
+// holds it as long as it runs, so it outlives the writer if need be.
+struct CStdinWriter::CState {
+    CCriticalSection lock;
+    CHandle pipe;                  // guarded by lock; empty once closed
+    std::string pending;           // guarded by lock
+    bool bEndAsked = false;        // guarded by lock
+    bool bClosed = false;          // guarded by lock
+    bool bBlocking = false;        // set by Open before the thread starts, then read-only
+    CEvent evWork{ FALSE, FALSE }; // set by the user-interface thread, waited for by the writer thread
+};
 
 namespace {
 
@@ -15,29 +29,103 @@ private:
     CCriticalSection& m_section;
 };
 
+using CState = CStdinWriter::CState;
+
+// Non-blocking writes of what is queued. A non-blocking write may take all
+// of a piece or nothing of it (Wine) or part of it (Windows); halving the
+// piece on a refusal makes progress either way until not even one byte fits.
+void FlushLocked(CState& state)
+{
+    size_t piece = 1024; // the pipe's size: a typed line of up to 1 KB goes in one write
+    while (state.pipe && !state.pending.empty() && piece > 0) {
+        DWORD toWrite = static_cast<DWORD>(std::min(piece, state.pending.size()));
+        DWORD written = 0;
+        if (!::WriteFile(state.pipe.get(), state.pending.data(), toWrite, &written, nullptr))
+            return; // broken pipe: the child is gone, the run ends soon
+        if (written == 0)
+            piece /= 2;
+        else
+            state.pending.erase(0, written);
+    }
+    if (state.bEndAsked && state.pending.empty())
+        state.pipe.reset(); // the end of the child's input
+}
+
+// Where writes cannot be made non-blocking: what is queued is written here,
+// a blocking write at a time outside the lock, until the pipe is closed or
+// breaks. The thread owns the pipe's handle from its start.
+UINT WriterThread(LPVOID pParam)
+{
+    std::unique_ptr<std::shared_ptr<CState>> holder(static_cast<std::shared_ptr<CState>*>(pParam));
+    CState& state = **holder;
+    std::string chunk;
+    for (;;) {
+        HANDLE hPipe = nullptr;
+        {
+            CLock lock(state.lock);
+            if (state.bClosed || (state.bEndAsked && state.pending.empty())) {
+                state.pipe.reset();
+                return 0;
+            }
+            chunk.swap(state.pending);
+            state.pending.clear();
+            hPipe = state.pipe.get();
+        }
+        if (chunk.empty()) {
+            state.evWork.Lock(INFINITE); // until something is typed, or the end
+            continue;
+        }
+        for (size_t done = 0; done < chunk.size();) {
+            DWORD written = 0;
+            if (!::WriteFile(hPipe, chunk.data() + done, static_cast<DWORD>(chunk.size() - done), &written, nullptr)) {
+                CLock lock(state.lock);
+                state.pipe.reset(); // broken pipe: the child is gone
+                return 0;
+            }
+            done += written;
+        }
+    }
+}
+
 } // namespace
 
-void CStdinWriter::Open(HANDLE hWrite)
+void CStdinWriter::Open(CHandle hWrite)
 {
+    Close();
+    auto state = std::make_shared<CState>();
     DWORD mode = PIPE_NOWAIT;
-    ::SetNamedPipeHandleState(hWrite, &mode, nullptr, nullptr);
-    CLock lock(m_lock);
-    m_hWrite = hWrite;
-    m_pending.clear();
-    m_bEndAsked = false;
+    state->bBlocking = !::SetNamedPipeHandleState(hWrite.get(), &mode, nullptr, nullptr);
+    state->pipe = std::move(hWrite);
+    if (state->bBlocking) {
+        auto* holder = new std::shared_ptr<CState>(state);
+        if (AfxBeginThread(&WriterThread, holder) == nullptr) {
+            delete holder;
+            state->pipe.reset(); // no way to write without holding the window: the input is lost
+        }
+    }
+    m_state = state;
 }
 
 void CStdinWriter::Write(const char* pData, size_t nCount)
 {
-    CLock lock(m_lock);
-    if (m_hWrite == nullptr)
+    if (!m_state)
         return;
-    // Bytes already waiting mean the pipe was full a moment ago: queue
-    // behind them and leave the retry to the worker's next pass.
-    bool bWasEmpty = m_pending.empty();
-    m_pending.append(pData, nCount);
-    if (bWasEmpty)
-        FlushLocked();
+    CState& state = *m_state;
+    {
+        CLock lock(state.lock);
+        if (!state.pipe || state.bEndAsked || state.bClosed)
+            return;
+        // Bytes already waiting mean the pipe was full a moment ago: queue
+        // behind them and leave the retry to the worker's next pass.
+        bool bWasEmpty = state.pending.empty();
+        state.pending.append(pData, nCount);
+        if (!state.bBlocking) {
+            if (bWasEmpty)
+                FlushLocked(state);
+            return;
+        }
+    }
+    state.evWork.SetEvent();
 }
 
 void CStdinWriter::WriteKey(char ch)
@@ -48,56 +136,40 @@ void CStdinWriter::WriteKey(char ch)
         Write(&ch, 1);
 }
 
+void CStdinWriter::EndInput()
+{
+    if (!m_state)
+        return;
+    CState& state = *m_state;
+    {
+        CLock lock(state.lock);
+        state.bEndAsked = true;
+        if (!state.bBlocking)
+            FlushLocked(state);
+    }
+    state.evWork.SetEvent();
+}
+
 void CStdinWriter::Flush()
 {
-    CLock lock(m_lock);
-    FlushLocked();
+    if (!m_state || m_state->bBlocking)
+        return;
+    CLock lock(m_state->lock);
+    FlushLocked(*m_state);
 }
 
 void CStdinWriter::Close()
 {
-    CLock lock(m_lock);
-    m_hWrite = nullptr;
-    m_pending.clear();
-    m_bEndAsked = false;
-}
-
-void CStdinWriter::EndInput()
-{
-    CLock lock(m_lock);
-    m_bEndAsked = m_hWrite != nullptr;
-}
-
-bool CStdinWriter::TakeEnd()
-{
-    CLock lock(m_lock);
-    if (!m_bEndAsked || !m_pending.empty())
-        return false;
-    m_bEndAsked = false;
-    m_hWrite = nullptr;
-    return true;
-}
-
-size_t CStdinWriter::GetPendingCount()
-{
-    CLock lock(m_lock);
-    return m_pending.size();
-}
-
-void CStdinWriter::FlushLocked()
-{
-    // A non-blocking write may take all of a piece or nothing of it (Wine) or
-    // part of it (Windows); halving the piece on a refusal makes progress
-    // either way until not even one byte fits.
-    size_t piece = 1024; // the pipe's size: a typed line of up to 1 KB goes in one write
-    while (m_hWrite != nullptr && !m_pending.empty() && piece > 0) {
-        DWORD toWrite = static_cast<DWORD>(std::min(piece, m_pending.size()));
-        DWORD written = 0;
-        if (!::WriteFile(m_hWrite, m_pending.data(), toWrite, &written, nullptr))
-            return; // broken pipe: the child is gone, the worker closes soon
-        if (written == 0)
-            piece /= 2;
-        else
-            m_pending.erase(0, written);
+    if (!m_state)
+        return;
+    CState& state = *m_state;
+    {
+        CLock lock(state.lock);
+        state.bClosed = true;
+        state.pending.clear();
+        if (!state.bBlocking)
+            state.pipe.reset();
     }
+    state.evWork.SetEvent();
+    m_state.reset();
 }

@@ -32,7 +32,14 @@ void Append(CTestConsole& dlg, HWND hDlg, const std::string& bytes, bool bWait =
 {
     OnUiThread(hDlg, [&] { dlg.m_output.Write(bytes.data(), bytes.size()); });
     if (bWait)
-        WaitUntil([&] { return !Ask(hDlg, [&] { return dlg.m_output.IsDrawing(); }); });
+        WaitUntil([&] { return !Ask(hDlg, [&] { return COutputPaneProbe::IsDrawing(dlg.m_output); }); });
+}
+
+// Until a Save or a Copy has ended and its result is on the clipboard or
+// in a box.
+void WaitForExport(CTestConsole& dlg, HWND hDlg)
+{
+    WaitUntil([&] { return !Ask(hDlg, [&] { return dlg.m_export.IsRunning(); }); });
 }
 
 std::string Lines(int from, int count)
@@ -79,20 +86,26 @@ int RichEditsLeft(HWND hDlg)
     return n;
 }
 
+// The status line, its times and the system's texts taken out.
+std::string StatusOf(HWND hDlg)
+{
+    wchar_t text[256] = L"";
+    ::GetWindowTextW(::GetDlgItem(hDlg, IDC_STATUS), text, 256);
+    return StatusPattern(text);
+}
+
 } // namespace
 
-// Each step leaves a line: the message box it caused (or "-"), what reached
-// the child's stdin, whether the animation runs and the focus is in the pane.
+// Each step leaves a line: the message box it caused (or "-"), whether the
+// animation runs and the focus is in the pane, and the status line.
 TEST(ConsoleDialog, EveryCommandInEveryRunState)
 {
     MessageBoxWatcher boxes;
     CTestConsole dlg;
-    HANDLE hRead = nullptr, hWrite = nullptr;
-    ASSERT_TRUE(::CreatePipe(&hRead, &hWrite, nullptr, 4096));
-    ChildProcess child(ChildTool("wait"));
     std::vector<std::string> log;
-    bool childEnded = false, waited = true;
-    int historyAfterRefusals = -1, historyAfterRun = -1;
+    bool waited = true;
+    int historyAfterRefusals = -1, historyAfterRuns = -1;
+    CRunSession::StartResult second = CRunSession::started;
     INT_PTR result = RunModalWith(dlg, [&](HWND hDlg) {
         auto step = [&](const char* what, const std::function<void()>& act) {
             size_t before = boxes.Texts().size();
@@ -100,100 +113,90 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
             std::vector<std::string> seen = boxes.Texts();
             bool busy = Ask(hDlg, [&] { return dlg.m_busy.IsRunning(); });
             bool inPane = Ask(hDlg, [&] { return ::GetFocus() == ::GetDlgItem(hDlg, IDC_OUTPUT); });
-            log.push_back(std::string(what) + ": " + (seen.size() > before ? seen.back() : "-") + " |" +
-                          ReadAvailable(hRead) + "|" + (busy ? " busy" : "") + (inPane ? " in pane" : ""));
+            log.push_back(std::string(what) + ": " + (seen.size() > before ? seen.back() : "-") + (busy ? " busy" : "") +
+                          (inPane ? " in pane" : "") + " [" + StatusOf(hDlg) + "]");
         };
+        auto ended = [&] { return PaneEndsWith(hDlg, "\r\n--End--\r\n"); };
         step("idle Stop", [&] { Send(hDlg, IDC_STOP); });
-        step("idle typing", [&] { Type(hDlg, "i\r"); });
-        // A run whose worker does nothing: the test plays its part.
-        OnUiThread(hDlg, [&] { dlg.m_run.Start(hDlg, "", [](LPVOID) -> UINT { return 0; }); });
-        step("starting Run", [&] { Send(hDlg, IDC_RUN); });
-        step("starting Exit", [&] { Send(hDlg, IDCANCEL); });
-        step("starting Stop", [&] { Send(hDlg, IDC_STOP); });
-        step("starting typing", [&] { Type(hDlg, "s\r"); });
-        ::SendMessageA(hDlg, WM_RUN_STDIN, 0, 0);
-        OnUiThread(hDlg, [&] { dlg.m_run.GetStdin().Open(hWrite); });
-        step("stdin typing", [&] { Type(hDlg, "p\b\b\bq\r"); });
-        step("stdin Run", [&] { Send(hDlg, IDC_RUN); });
-        ::SendMessageA(hDlg, WM_RUN_PROCESS, reinterpret_cast<WPARAM>(child.Handle()), 0);
-        step("child Exit", [&] { Send(hDlg, IDCANCEL); });
-        step("child Stop", [&] { Send(hDlg, IDC_STOP); });
-        childEnded = child.WaitForExit(kTimeoutMs);
-        step("end", [&] { ::SendMessageA(hDlg, WM_RUN_FINISHED, 0, 0), waited &= PaneEndsWith(hDlg, "\r\n--End--\r\n"); });
+        SetCommand(hDlg, std::string(1100, 'x'));
+        step("too long Run", [&] { Send(hDlg, IDC_RUN); });
+        SetCommand(hDlg, ChildTool("wait"));
+        step("Run", [&] { Send(hDlg, IDC_RUN), waited &= WaitForChildProcess(::GetCurrentProcessId(), "ChildTool.exe"); });
+        step("running Run", [&] { Send(hDlg, IDC_RUN); });
+        step("running Exit", [&] { Send(hDlg, IDCANCEL); });
+        second = Ask(hDlg, [&] { return dlg.m_run.Start(hDlg, "cmd.exe /c rem", ""); });
+        step("running Stop", [&] { Send(hDlg, IDC_STOP), waited &= ended(); });
         historyAfterRefusals = static_cast<int>(::SendDlgItemMessageA(hDlg, IDC_COMMAND, CB_GETCOUNT, 0, 0));
-        // A real run: the pane takes the focus, typed lines go whole at Enter,
-        // Ctrl+Z Enter ends the child's input.
+        // Stop in the same instant as Run: the child never gets to run.
+        step("Run and Stop at once", [&] {
+            ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_RUN, BN_CLICKED), 0);
+            ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_STOP, BN_CLICKED), 0);
+            waited &= ended();
+        });
+        SetCommand(hDlg, ChildTool("exit 3"));
+        step("exit 3", [&] { Send(hDlg, IDC_RUN), waited &= ended(); });
+        std::string doc = TempPath("vorlik-doc") + ".txt";
+        std::ofstream(doc) << "text";
+        SetCommand(hDlg, doc);
+        step("a document", [&] { Send(hDlg, IDC_RUN), waited &= ended() && WaitUntil([&] { return !boxes.Texts().empty(); }); });
+        ::DeleteFileA(doc.c_str());
+        // Typed lines go whole at Enter; Ctrl+Z Enter ends the child's input.
         SetCommand(hDlg, ChildTool("cat"));
-        step("real Run", [&] { Send(hDlg, IDC_RUN), waited &= WaitForChildProcess(::GetCurrentProcessId(), "ChildTool.exe"); });
-        step("real typing", [&] {
-            Type(hDlg, "hi\r"), waited &= PaneEndsWith(hDlg, "hi\r\nhi\r\n");
+        step("cat", [&] {
+            Send(hDlg, IDC_RUN), Type(hDlg, "hi\r"), waited &= PaneEndsWith(hDlg, "hi\r\nhi\r\n");
             Type(hDlg, "\x1a\r"), waited &= PaneEndsWith(hDlg, "hi\r\nhi\r\n^Z\r\neof\r\n\r\n--End--\r\n");
         });
-        historyAfterRun = static_cast<int>(::SendDlgItemMessageA(hDlg, IDC_COMMAND, CB_GETCOUNT, 0, 0));
+        historyAfterRuns = static_cast<int>(::SendDlgItemMessageA(hDlg, IDC_COMMAND, CB_GETCOUNT, 0, 0));
         Send(hDlg, IDCANCEL);
     });
-    ::CloseHandle(hRead);
-    ::CloseHandle(hWrite);
     const std::vector<std::string> expected = {
-        "idle Stop: - ||",
-        "idle typing: - ||",
-        std::string("starting Run: ") + kRunRefused + " ||",
-        std::string("starting Exit: ") + kExitRefused + " ||",
-        "starting Stop: - ||",
-        "starting typing: - ||",
-        "stdin typing: - |q\r\n|",
-        std::string("stdin Run: ") + kRunRefused + " ||",
-        std::string("child Exit: ") + kExitRefused + " ||",
-        "child Stop: - ||",
-        "end: - ||",
-        "real Run: - || busy in pane",
-        "real typing: - || in pane",
+        "idle Stop: - []",
+        "too long Run: The command line is too long. A command line can have at most 1023 characters. []",
+        "Run: - busy in pane [Running~ # s]",
+        std::string("running Run: ") + kRunRefused + " busy in pane [Running~ # s]",
+        std::string("running Exit: ") + kExitRefused + " busy in pane [Running~ # s]",
+        "running Stop: - in pane [Stopped after # s]",
+        "Run and Stop at once: - in pane [Stopped after # s]",
+        "exit 3: - in pane [Exit code 3 * # s]",
+        "a document: Couldn't Create Process\r\n in pane [Could not start: #]",
+        "cat: - in pane [Exit code 0 * # s]",
     };
     EXPECT_EQ(expected, log);
-    EXPECT_TRUE(childEnded) << "Stop ended the child";
-    EXPECT_TRUE(waited) << "the end line, the child, the echo, the end of input";
-    EXPECT_EQ(0, historyAfterRefusals) << "refused runs are not remembered";
-    EXPECT_EQ(1, historyAfterRun);
+    EXPECT_EQ(CRunSession::busy, second) << "a second run is refused while one is active";
+    EXPECT_TRUE(waited) << "the child, each end line, the echo, the end of input";
+    EXPECT_EQ(0, CountProcesses("ChildTool.exe")) << "nothing of a stopped run is left";
+    EXPECT_EQ(1, historyAfterRefusals) << "refused runs are not remembered";
+    EXPECT_EQ(4, historyAfterRuns);
     EXPECT_EQ(IDCANCEL, result) << "Exit while idle closes";
 }
 
-TEST(ConsoleDialog, AWorkerThatThrowsIsReportedAndTheRunEnds)
-{
-    MessageBoxWatcher boxes;
-    CTestConsole dlg;
-    bool ended = false;
-    INT_PTR result = RunModalWith(dlg, [&](HWND hDlg) {
-        OnUiThread(hDlg, [&] {
-            dlg.m_run.Start(hDlg, "", [](LPVOID p) -> UINT {
-                return RunGuarded(p, [](CRunSession&) { throw CException("out of memory"); });
-            });
-        });
-        ended = PaneEndsWith(hDlg, "\r\n--End--\r\n");
-        Send(hDlg, IDCANCEL); // Exit is accepted again
-    });
-    EXPECT_TRUE(ended);
-    EXPECT_EQ(std::vector<std::string>{ "out of memory" }, boxes.Texts());
-    EXPECT_EQ(IDCANCEL, result);
-}
-
 // The window can go by other routes than Exit: the run's tree ends first and
-// its worker is waited for.
-TEST(ConsoleDialog, DestroyedDuringARunItEndsTheChildAndLeavesNoWorker)
+// its worker is waited for; so is a Save's, which leaves no partial file.
+TEST(ConsoleDialog, DestroyedDuringARunOrASaveItEndsBothAndLeavesNoThread)
 {
-    long baseline = CWinThread::GetObjectCount();
-    bool childSeen = false;
-    {
+    int threads = CountThreads(::GetCurrentProcessId());
+    std::string path = TempPath("vorlik-saving") + ".txt";
+    bool childSeen = false, saving = false;
+    for (bool bSave : { false, true }) {
         CTestConsole dlg;
         RunModalWith(dlg, [&](HWND hDlg) {
             SetCommand(hDlg, ChildTool("wait"));
             Send(hDlg, IDC_RUN);
             childSeen = WaitForChildProcess(::GetCurrentProcessId(), "ChildTool.exe");
+            if (bSave) {
+                std::string block = Pattern(1 << 20);
+                for (int i = 0; i < 100; ++i)
+                    Append(dlg, hDlg, block, false);
+                saving = Ask(hDlg, [&] { return dlg.StartSave(path.c_str()); });
+            }
             OnUiThread(hDlg, [&] { ::DestroyWindow(hDlg); });
         });
     }
     EXPECT_TRUE(childSeen);
+    EXPECT_TRUE(saving);
     EXPECT_EQ(0, CountProcesses("ChildTool.exe")) << "the child ended with the window";
-    EXPECT_EQ(baseline, CWinThread::GetObjectCount()) << "no worker left";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(path.c_str())) << "no partial file";
+    EXPECT_TRUE(WaitUntil([&] { return CountThreads(::GetCurrentProcessId()) <= threads; })) << "no worker left";
 }
 
 TEST(ConsoleDialog, ResizingGrowsOnlyThePaneAndTheTopLineNeverBelowTheFirstSize)
@@ -246,8 +249,10 @@ TEST(ConsoleDialog, SaveWritesCrLfLinesAndReportsEachFileError)
     };
     RunModalWith(dlg, [&](HWND hDlg) {
         Append(dlg, hDlg, "one\r\ntwo\n\x1b[31m\n--End--\n", false);
-        for (const auto& c : cases)
-            OnUiThread(hDlg, [&] { dlg.SaveOutput(c.first.c_str()); }); // its error reported as a handler's
+        for (const auto& c : cases) {
+            OnUiThread(hDlg, [&] { dlg.StartSave(c.first.c_str()); });
+            WaitForExport(dlg, hDlg);
+        }
     });
     ::CloseHandle(hLock);
     EXPECT_EQ("one\r\ntwo\r\n\r\n--End--\r\n", ReadFileText(good));
@@ -259,6 +264,55 @@ TEST(ConsoleDialog, SaveWritesCrLfLinesAndReportsEachFileError)
     EXPECT_EQ(expected, boxes.Texts());
     ::DeleteFileA(good.c_str());
     ::DeleteFileA(locked.c_str());
+}
+
+// A Save whose file takes its time (a pipe this test reads when it likes):
+// after half a second it shows its progress and a Cancel button, the window
+// answers and output goes on arriving, a second Save is refused, and the
+// file gets exactly the text of the moment Save was chosen. Cancelled, it
+// reports nothing and leaves no file.
+TEST(ConsoleDialog, ASlowSaveShowsItsProgressAndWritesTheTextOfItsMomentAndCancelLeavesNoFile)
+{
+    MessageBoxWatcher boxes;
+    CTestConsole dlg;
+    const std::string pipeName = "\\\\.\\pipe\\vorlik-slow-save", text = Pattern(2 << 20);
+    const std::string path = TempPath("vorlik-cancelled") + ".txt";
+    std::string received, statusWhileSaving, statusAfter;
+    bool cancelShown = false, secondRefused = false, cancelledLeftFile = true;
+    UINT menuWhileSaving = 0, menuAfter = 0;
+    RunModalWith(dlg, [&](HWND hDlg) {
+        Append(dlg, hDlg, text);
+        CHandle pipe(::CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 4096, 0,
+                                        nullptr));
+        OnUiThread(hDlg, [&] { dlg.StartSave(pipeName.c_str()); });
+        ::ConnectNamedPipe(pipe.get(), nullptr);
+        WaitUntil([&] { return ::IsWindowVisible(::GetDlgItem(hDlg, IDC_SAVECANCEL)) != FALSE; });
+        cancelShown = ::IsWindowVisible(::GetDlgItem(hDlg, IDC_SAVECANCEL)) != FALSE;
+        statusWhileSaving = StatusOf(hDlg);
+        menuWhileSaving = ::GetMenuState(::GetMenu(hDlg), IDM_SAVE, MF_BYCOMMAND) & MF_GRAYED;
+        secondRefused = !Ask(hDlg, [&] { return dlg.StartSave(path.c_str()); });
+        Append(dlg, hDlg, "\r\nlater output\r\n"); // the window goes on; the Save does not see it
+        char buffer[65536];
+        DWORD n = 0;
+        while (::ReadFile(pipe.get(), buffer, sizeof buffer, &n, nullptr))
+            received.append(buffer, n);
+        WaitForExport(dlg, hDlg);
+        statusAfter = StatusOf(hDlg) + (::IsWindowVisible(::GetDlgItem(hDlg, IDC_SAVECANCEL)) ? " cancel shown" : "");
+        menuAfter = ::GetMenuState(::GetMenu(hDlg), IDM_SAVE, MF_BYCOMMAND) & MF_GRAYED;
+        // Cancelled as soon as it began, of a few megabytes.
+        OnUiThread(hDlg, [&] { dlg.StartSave(path.c_str()), Send(hDlg, IDC_SAVECANCEL); });
+        WaitForExport(dlg, hDlg);
+        cancelledLeftFile = ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
+    EXPECT_TRUE(cancelShown) << "progress after half a second";
+    EXPECT_EQ("Saving~ # %", statusWhileSaving);
+    EXPECT_EQ(static_cast<UINT>(MF_GRAYED), menuWhileSaving);
+    EXPECT_TRUE(secondRefused) << "one Save at a time";
+    EXPECT_TRUE(received == text) << "the text of the moment Save was chosen: " << received.size() << " bytes";
+    EXPECT_EQ("", statusAfter) << "the status as before, no Cancel";
+    EXPECT_EQ(0u, menuAfter);
+    EXPECT_FALSE(cancelledLeftFile) << "a cancelled Save removes its partial file";
+    EXPECT_EQ(std::vector<std::string>{}, boxes.Texts()) << "neither reports anything";
 }
 
 // What a console shows, in the control: colours as the text's colour, the
@@ -303,7 +357,7 @@ TEST(OutputPane, TheViewFollowsOnlyFromTheBottomAtAnyRate)
             OnUiThread(hDlg, [&] { dlg.m_output.Clear(); });
             Append(dlg, hDlg, output);
         };
-        auto following = [&] { return Ask(hDlg, [&] { return dlg.m_output.IsFollowing(); }); };
+        auto following = [&] { return Ask(hDlg, [&] { return COutputPaneProbe::IsFollowing(dlg.m_output); }); };
         run("first\r\nsecond");
         ::SendMessageA(Pane(hDlg), EM_SETSEL, 2, 5);
         Append(dlg, hDlg, " tail");
@@ -426,16 +480,20 @@ TEST(OutputPane, CopyTakesTheWholeOutputAsUnicodeOrSaysItIsTooLarge)
     RunModalWith(dlg, [&](HWND hDlg) {
         OnUiThread(hDlg, [&] { dlg.m_output.GetModel().SetCodePage(COutputDecoder::utf8); });
         SetClipboardText("sentinel");
-        ::SendMessageA(hDlg, WM_COMMAND, IDM_COPY, 0);
+        auto copy = [&] {
+            ::SendMessageA(hDlg, WM_COMMAND, IDM_COPY, 0);
+            WaitForExport(dlg, hDlg);
+        };
+        copy();
         afterEmpty = ClipboardText();
         Append(dlg, hDlg, output);
-        ::SendMessageA(hDlg, WM_COMMAND, IDM_COPY, 0);
+        copy();
         ansi = ClipboardText();
         unicode = ClipboardUnicode();
-        std::string huge(CConsoleDlg::kMaxCopyChars / 8, 'y');
+        std::string huge(CExportJob::kMaxCopyBytes / 8, 'y');
         for (int i = 0; i < 9; ++i)
             Append(dlg, hDlg, huge, false);
-        ::SendMessageA(hDlg, WM_COMMAND, IDM_COPY, 0);
+        copy();
         afterHuge = ClipboardText();
     });
     EXPECT_EQ("sentinel", afterEmpty) << "nothing to copy leaves the clipboard alone";

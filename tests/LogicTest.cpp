@@ -1,6 +1,9 @@
 // Command-line resolution on real files: a folder put on the search path
-// or made the current directory, and a file at the drive's root.
+// or made the current directory, and a file at the drive's root; and the
+// stdin writer on a real pipe and on a handle that cannot be made
+// non-blocking.
 #include "runner/CommandLine.h"
+#include "runner/StdinWriter.h"
 
 #include "TestSupport.h"
 
@@ -84,4 +87,54 @@ TEST(CommandLine, ResolvesAgainstTheSearchPathOrGoesToTheInterpreter)
     for (const std::string& f : files)
         ::DeleteFileA(f.c_str());
     ::RemoveDirectoryA(dir.c_str());
+}
+
+// Typed input reaches the child whole and in order, and its end closes the
+// handle: through non-blocking writes the worker's passes retry (a pipe no
+// one reads yet, so the typing never waits), and through the writer's own
+// thread where the handle refuses non-blocking mode (a file here).
+TEST(StdinWriter, EveryByteArrivesInOrderThenTheEndWithOrWithoutNonBlockingWrites)
+{
+    const std::string big(100000, 'b'), expected = "abc\r\n" + big + "x";
+    for (bool bPipe : { true, false }) {
+        SCOPED_TRACE(bPipe ? "pipe" : "file");
+        std::string path = TempPath("vorlik-stdin") + ".txt";
+        HANDLE hRead = nullptr, hWrite = nullptr;
+        if (bPipe)
+            ::CreatePipe(&hRead, &hWrite, nullptr, 1024);
+        else
+            hWrite = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CHandle read(hRead);
+        const int threads = CountThreads(::GetCurrentProcessId());
+        CStdinWriter writer;
+        writer.Open(CHandle(hWrite));
+        EXPECT_EQ(threads + (bPipe ? 0 : 1), CountThreads(::GetCurrentProcessId())) << "a writer thread only for the file";
+        writer.Write("abc", 3); // nothing reads yet: queued, never waited for
+        writer.WriteKey('\r');
+        writer.Write(big.data(), big.size());
+        writer.WriteKey('x');
+        writer.EndInput();
+        std::string got;
+        bool ended = WaitUntil([&] {
+            if (!bPipe) { // closed by the writer's thread once all is written
+                if (!CHandle(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)))
+                    return false;
+                got = ReadFileText(path);
+                return true;
+            }
+            writer.Flush(); // the worker's pass
+            char buffer[4096];
+            DWORD available = 0, n = 0;
+            if (!::PeekNamedPipe(read.get(), nullptr, 0, nullptr, &available, nullptr))
+                return true; // the write end is closed
+            if (available > 0 && ::ReadFile(read.get(), buffer, sizeof buffer, &n, nullptr))
+                got.append(buffer, n);
+            return false;
+        });
+        writer.Close();
+        EXPECT_TRUE(ended) << "the end of input closes the handle";
+        EXPECT_TRUE(WaitUntil([&] { return CountThreads(::GetCurrentProcessId()) == threads; })) << "and its thread ends";
+        EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " bytes";
+        ::DeleteFileA(path.c_str());
+    }
 }

@@ -50,7 +50,6 @@ public:
 
     bool IsRunning() const { return static_cast<bool>(m_pThread); }
     int GetCurrentFrame() const { return m_nCurFrame; }
-    int GetFrameCount() const { return m_nFrameCount; }
 
 protected:
     // Called when the control needs painting: redraws the current frame while

@@ -23,10 +23,6 @@ CLinkLabel::CLinkLabel()
 
 CLinkLabel::~CLinkLabel()
 {
-    m_font.DeleteObject();
-    if (m_handCursor != nullptr && m_bOwnCursor)
-        ::DestroyCursor(m_handCursor);
-    m_handCursor = nullptr;
     m_toolTip.DestroyWindow();
 }
 
@@ -41,7 +37,8 @@ void CLinkLabel::PreSubclassWindow()
         SetWindowText(m_target);
     ApplyFont();
     FitToText();
-    LoadDefaultCursor();
+    if (m_handCursor == nullptr && AfxGetApp() != nullptr)
+        m_handCursor = AfxGetApp()->LoadCursor(IDC_LINKHAND);
     CRect rc;
     GetClientRect(rc);
     m_toolTip.Create(this, 0);
@@ -79,44 +76,11 @@ void CLinkLabel::SetTarget(CString target)
     }
 }
 
-void CLinkLabel::SetColors(COLORREF link, COLORREF visited, COLORREF hover)
-{
-    m_linkColor = link;
-    m_visitedColor = visited;
-    m_hoverColor = hover == static_cast<COLORREF>(-1) ? ::GetSysColor(COLOR_HIGHLIGHT) : hover;
-    if (HasWindow())
-        ::InvalidateRect(m_hWnd, nullptr, TRUE);
-}
-
 void CLinkLabel::MarkVisited(BOOL visited)
 {
     m_isVisited = visited;
     if (HasWindow())
         ::InvalidateRect(m_hWnd, nullptr, TRUE);
-}
-
-void CLinkLabel::SetHandCursor(HCURSOR cursor)
-{
-    m_handCursor = cursor;
-    m_bOwnCursor = false;
-    if (m_handCursor == nullptr)
-        LoadDefaultCursor();
-}
-
-void CLinkLabel::SetUnderlined(BOOL underlined)
-{
-    m_isUnderlined = underlined;
-    if (HasWindow()) {
-        ApplyFont();
-        ::InvalidateRect(m_hWnd, nullptr, TRUE);
-    }
-}
-
-void CLinkLabel::SetFitToText(BOOL fit)
-{
-    m_fitToText = fit;
-    if (HasWindow())
-        FitToText();
 }
 
 void CLinkLabel::FitToText()
@@ -192,14 +156,6 @@ BOOL CLinkLabel::OnSetCursor(CWnd*, UINT, UINT)
     return TRUE;
 }
 
-void CLinkLabel::LoadDefaultCursor()
-{
-    if (m_handCursor != nullptr)
-        return;
-    m_handCursor = AfxGetApp() != nullptr ? AfxGetApp()->LoadCursor(IDC_LINKHAND) : nullptr;
-    m_bOwnCursor = m_handCursor != nullptr;
-}
-
 void CLinkLabel::OnLinkClicked()
 {
     int result = OpenTarget(m_target, SW_SHOW);
@@ -265,14 +221,13 @@ int CLinkLabel::OpenTarget(LPCTSTR target, int showCommand)
 
 LONG CLinkLabel::ReadDefaultValue(HKEY root, LPCTSTR subKey, LPTSTR out)
 {
-    HKEY hKey = nullptr;
-    LONG code = ::RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, &hKey);
+    CRegKeyHandle key;
+    LONG code = ::RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, key.put());
     if (code != ERROR_SUCCESS)
         return code;
     char value[MAX_PATH] = "";
     LONG size = sizeof value;
-    LONG read = ::RegQueryValueA(hKey, nullptr, value, &size);
-    ::RegCloseKey(hKey);
+    LONG read = ::RegQueryValueA(key.get(), nullptr, value, &size);
     // A missing default value, or one longer than the buffer, fails the
     // lookup.
     if (read != ERROR_SUCCESS || value[0] == '\0')

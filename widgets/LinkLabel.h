@@ -7,9 +7,9 @@
 // shell, falling back to the program registered for ".htm" documents. A
 // failed open beeps and names the reason in a message box.
 //
-// Settings are plain fields with getters and setters; a setter called before
-// the control is attached only stores its value, and attaching applies it.
-// Everything runs on the user-interface thread.
+// Settings are plain fields; a setter called before the control is attached
+// only stores its value, and attaching applies it. Everything runs on the
+// user-interface thread.
 #pragma once
 
 #include "platform/Afx.h"
@@ -20,20 +20,7 @@ public:
     ~CLinkLabel() override;
 
     void SetTarget(CString target);
-    CString GetTarget() const { return m_target; }
-    // hover 0xFFFFFFFF stands for the system highlight colour.
-    void SetColors(COLORREF link, COLORREF visited, COLORREF hover = static_cast<COLORREF>(-1));
-    COLORREF GetLinkColor() const { return m_linkColor; }
-    COLORREF GetVisitedColor() const { return m_visitedColor; }
-    COLORREF GetHoverColor() const { return m_hoverColor; }
     void MarkVisited(BOOL visited);
-    BOOL IsVisited() const { return m_isVisited; }
-    void SetHandCursor(HCURSOR cursor);
-    HCURSOR GetHandCursor() const { return m_handCursor; }
-    void SetUnderlined(BOOL underlined);
-    BOOL IsUnderlined() const { return m_isUnderlined; }
-    void SetFitToText(BOOL fit);
-    BOOL GetFitToText() const { return m_fitToText; }
 
     // The registry's open command for ".htm" documents made into the command
     // line that opens target: cut before the first quoted "%1" (else the
@@ -58,7 +45,6 @@ protected:
     void OnMouseMove(UINT nFlags, CPoint point);
 
     void FitToText();
-    void LoadDefaultCursor();
     int OpenTarget(LPCTSTR target, int showCommand);
     void ShowOpenError(int code);
     LONG ReadDefaultValue(HKEY root, LPCTSTR subKey, LPTSTR out);
@@ -78,7 +64,6 @@ protected:
     BOOL m_fitToText = TRUE;
     CString m_target;
     CFont m_font;
-    HCURSOR m_handCursor = nullptr;
-    bool m_bOwnCursor = false; // the cursor was loaded here, not handed in
+    HCURSOR m_handCursor = nullptr; // shared: loaded from the resources, never destroyed
     CToolTipCtrl m_toolTip;
 };

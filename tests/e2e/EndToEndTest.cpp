@@ -23,8 +23,11 @@ TEST(EndToEnd, CommandLinesAndWhatTheyGive)
     char cwd[MAX_PATH] = "";
     ::GetCurrentDirectoryA(sizeof cwd, cwd);
     std::string beside = BesideTests("").substr(0, BesideTests("").size() - 1);
+    std::string doc = TempPath("vorlik-e2e-doc") + ".txt";
+    std::ofstream(doc) << "text";
     struct Case {
         std::string command, pane, box, saved; // pane "*": not looked at; saved: what Copy and Save give, if not ""
+        std::string status = "Exit code 0 * # s";
     };
     const Case cases[] = {
         { "cd", std::string(cwd) + "\r\n", "", "" }, // a built-in runs in Vorlik's folder (until Save changes it)
@@ -37,6 +40,10 @@ TEST(EndToEnd, CommandLinesAndWhatTheyGive)
         { "ChildTool pattern 300000 300000", "*", "", Pattern(300000) + kEnd }, // all of it, as the child ends
         { "ChildTool write 1%\\r 50%\\r 100%\\r\\n", "100%\r\n", "", "100%\r\n" + kEnd }, // progress: one line
         { "ChildTool write \"\\x1b[31mred\\x1b[0m \\x1b]0;title\\x07done\\r\\n\"", "red done\r\n", "", "red done\r\n" + kEnd },
+        { "ChildTool exit 3", "", "", "", "Exit code 3 * # s" },
+        { "ChildTool exit -1", "", "", "", "Exit code -1 * # s" },
+        { "ChildTool exit -1073741510", "", "", "", "Exit code 0xC000013A * # s" }, // as Ctrl+C leaves it
+        { doc, "", "Couldn't Create Process\r\n", kEnd, "Could not start: #" }, // a document, not a program
     };
     VorlikProcess vorlik;
     ASSERT_TRUE(vorlik.Ready());
@@ -49,7 +56,9 @@ TEST(EndToEnd, CommandLinesAndWhatTheyGive)
         EXPECT_TRUE(c.pane == "*" || c.pane + kEnd == vorlik.PaneText()) << vorlik.PaneText().substr(0, 200);
         EXPECT_TRUE(c.saved.empty() || c.saved == vorlik.CopyOutput()) << "Copy";
         EXPECT_TRUE(c.saved.empty() || c.saved == vorlik.SaveOutput()) << "Save";
+        EXPECT_EQ(c.status, StatusPattern(vorlik.Status()));
     }
+    ::DeleteFileA(doc.c_str());
 }
 
 // What users and their keyboards rely on, read from the running program and

@@ -54,8 +54,8 @@ TEST(Hardening, CommandLinesAndOutput)
         { "echo \"one \"two", "", "", "" },
         { "echo\ta\tb", "", "", "" },
         { "echo " + std::string(1023 - 11 - 5, 'x'), "", "", "xxxxx" }, // resolves to exactly 1023
-        { std::string(1023, 'y'), tooLong, "", "" },                    // fits as typed, not with cmd.exe /c
-        { std::string(5000, 'y'), tooLong, kEnd, "" },
+        { std::string(1023, 'y'), tooLong, "", "" }, // fits as typed, not with cmd.exe /c: refused, nothing runs
+        { std::string(5000, 'y'), tooLong, "", "" },
         { "C:\\windows", "Couldn't Create Process\r\n", "", "" },
         { "a.py", "", "", "" },
         { "echo \xe9\xe8\xfc\xdf", "", "", "" },
@@ -70,7 +70,12 @@ TEST(Hardening, CommandLinesAndOutput)
         ++g_tried;
         std::vector<std::string> boxes;
         vorlik.Run(c.command);
-        EXPECT_TRUE(vorlik.WaitForEnd(&boxes));
+        if (c.box == tooLong) {
+            boxes.push_back(vorlik.WaitForBox());
+            EXPECT_TRUE(EndsWith(vorlik.PaneText(), "~")) << "refused before anything ran";
+        } else {
+            EXPECT_TRUE(vorlik.WaitForEnd(&boxes));
+        }
         EXPECT_EQ(c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{ "Vorlik: " + c.box }, boxes);
         EXPECT_TRUE(vorlik.Answers());
         EXPECT_TRUE(c.copied.empty() || vorlik.CopyOutput() == c.copied) << "whole";
@@ -113,11 +118,10 @@ TEST(Hardening, InputLifecycleAndTheClipboard)
     }
 
     // Many runs and Run/Stop cycles: every run ends, no child is left, no
-    // handle is lost (Vorlik counts its own when asked).
-    const UINT countHandles = ::RegisterWindowMessageA("Vorlik.CountHandles");
+    // handle is lost.
     vorlik.Run("ChildTool print warm-up");
     vorlik.WaitForEnd();
-    LRESULT handlesBefore = ::SendMessageA(vorlik.Dialog(), countHandles, 0, 0);
+    const long handlesBefore = CountHandles(vorlik.Pid());
     for (int i = 0; i < 50; ++i, g_tried += 2) {
         vorlik.Run("ChildTool print r" + std::to_string(i));
         ASSERT_TRUE(vorlik.WaitForEnd());
@@ -131,14 +135,14 @@ TEST(Hardening, InputLifecycleAndTheClipboard)
         })) << "cycle " << i;
     }
     EXPECT_FALSE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe", 200)) << "no child left running";
-    LRESULT handlesAfter = 0;
-    WaitUntil([&] { return (handlesAfter = ::SendMessageA(vorlik.Dialog(), countHandles, 0, 0)) <= handlesBefore; }, 5000);
-    std::printf("Vorlik's open handles: %ld before, %ld after 50 runs and 50 Run/Stop cycles\n",
-                static_cast<long>(handlesBefore), static_cast<long>(handlesAfter));
+    long handlesAfter = 0;
+    WaitUntil([&] { return (handlesAfter = CountHandles(vorlik.Pid())) <= handlesBefore; }, 5000);
+    std::printf("Vorlik's open handles: %ld before, %ld after 50 runs and 50 Run/Stop cycles\n", handlesBefore,
+                handlesAfter);
     EXPECT_GT(handlesBefore, 0);
     EXPECT_LE(handlesAfter, handlesBefore + 2) << "no handle leaks";
 
-    // Stop while the worker's failure box is open.
+    // Stop while the start failure's box is open.
     ++g_tried;
     std::string doc = TempPath("vorlik-hard-doc2") + ".txt";
     std::ofstream(doc) << "text";

@@ -17,6 +17,7 @@
 //   tree                       starts "ChildTool stamps" likewise, ticks too
 //   closeout <ms>              closes its output, waits ms, ends
 //   argfile <text>             writes text to %TEMP%\vorlik-argfile.txt
+//   exit <code>                ends at once with that exit code
 #include "Pattern.h"
 
 #include <windows.h>
@@ -123,6 +124,8 @@ int main(int argc, char** argv)
         ::CloseHandle(::GetStdHandle(STD_OUTPUT_HANDLE));
         ::CloseHandle(::GetStdHandle(STD_ERROR_HANDLE));
         ::Sleep(number(2));
+    } else if (mode == "exit") {
+        return static_cast<int>(number(2));
     } else if (mode == "argfile" && argc > 2) {
         char temp[MAX_PATH] = "";
         ::GetTempPathA(sizeof temp, temp);

@@ -7,9 +7,17 @@
 
 #include "TestSupport.h"
 
+// What the pane's view is doing, which its window does not tell.
+struct COutputPaneProbe {
+    // True while the control is behind the model.
+    static bool IsDrawing(const COutputPane& pane) { return pane.m_view.HasWork(); }
+    static bool IsFollowing(const COutputPane& pane) { return pane.m_view.IsFollowing(); }
+};
+
 class CTestConsole : public CConsoleDlg {
 public:
     using CConsoleDlg::m_busy;
+    using CConsoleDlg::m_export;
     using CConsoleDlg::m_output;
     using CConsoleDlg::m_run;
 };

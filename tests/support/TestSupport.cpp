@@ -280,6 +280,48 @@ bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* pExitCode)
     return pExitCode == nullptr || ::GetExitCodeProcess(m_process.get(), pExitCode);
 }
 
+std::string StatusPattern(const std::wstring& text)
+{
+    std::string status;
+    for (wchar_t c : text)
+        status += c == L'\u00b7' ? '*' : c == L'\u2026' ? '~' : static_cast<char>(c);
+    size_t colon = status.find("start: ");
+    if (colon != std::string::npos)
+        return status.substr(0, colon + 7) + (status.size() > colon + 7 ? "#" : "");
+    for (const char* unit : { " s", " %" })
+        for (size_t at = 0; (at = status.find(unit, at)) != std::string::npos; at += 2) {
+            size_t from = status.find_last_not_of("0123456789.", at - 1) + 1;
+            status.replace(from, at - from, "#");
+            at = from + 1;
+        }
+    return status;
+}
+
+int CountThreads(DWORD pid)
+{
+    CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{ sizeof entry };
+    int n = 0;
+    for (BOOL more = ::Thread32First(snapshot.get(), &entry); more; more = ::Thread32Next(snapshot.get(), &entry))
+        n += entry.th32OwnerProcessID == pid ? 1 : 0;
+    return n;
+}
+
+long CountHandles(DWORD pid)
+{
+    CHandle process(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid));
+    long count = 0;
+    for (UINT_PTR value = 4; process && value < 0x10000; value += 4) {
+        HANDLE copy = nullptr;
+        if (::DuplicateHandle(process.get(), reinterpret_cast<HANDLE>(value), ::GetCurrentProcess(), &copy, 0, FALSE,
+                              DUPLICATE_SAME_ACCESS)) {
+            ::CloseHandle(copy);
+            ++count;
+        }
+    }
+    return count;
+}
+
 int CountProcesses(const char* exeName)
 {
     int n = 0;

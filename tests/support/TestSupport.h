@@ -90,6 +90,15 @@ private:
 };
 
 int CountProcesses(const char* exeName);
+// The threads of process pid; the kernel handles it holds, found from here
+// by trying each handle value (Wine's GetProcessHandleCount answers 0).
+// A status line's text with its numbers before " s" and " %" as "#", the
+// system's text after "start: " as "#", and its two signs as '*' and '~':
+// "Exit code 3 * # s", "Running~ # s", "Could not start: #".
+std::string StatusPattern(const std::wstring& status);
+
+int CountThreads(DWORD pid);
+long CountHandles(DWORD pid);
 void EndProcesses(const char* exeName);
 bool WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs = kTimeoutMs);
 

@@ -83,17 +83,39 @@ bool VorlikProcess::PaneHas(const std::string& text) const
 
 bool VorlikProcess::WaitForEnd(std::vector<std::string>* pBoxes, DWORD timeoutMs) const
 {
-    return WaitUntil(
+    auto dismiss = [&](HWND hBox) {
+        if (pBoxes != nullptr)
+            pBoxes->push_back(MessageBoxText(hBox, true) + (::GetWindow(hBox, GW_OWNER) == m_hDlg ? "" : " (unowned)"));
+        DismissMessageBox(hBox);
+        WaitUntil([&] { return !::IsWindow(hBox); });
+    };
+    bool bEnded = WaitUntil(
         [&] {
-            if (HWND hBox = FindMessageBox(Pid())) {
-                if (pBoxes != nullptr)
-                    pBoxes->push_back(MessageBoxText(hBox, true));
-                DismissMessageBox(hBox);
-                WaitUntil([&] { return !::IsWindow(hBox); });
-            }
+            if (HWND hBox = FindMessageBox(Pid()))
+                dismiss(hBox);
             return EndsWith(PaneText(), kEnd);
         },
         timeoutMs);
+    // A run that could not start or failed says so in a box right after its
+    // end line; the status line tells one is coming.
+    std::wstring status = Status();
+    if (bEnded && (status.rfind(L"Could not start", 0) == 0 || status.rfind(L"Failed", 0) == 0)) {
+        HWND hBox = nullptr;
+        if (WaitUntil([&] { return (hBox = FindMessageBox(Pid())) != nullptr; }))
+            dismiss(hBox);
+    }
+    return bEnded;
+}
+
+std::string VorlikProcess::WaitForBox() const
+{
+    HWND hBox = nullptr;
+    if (!WaitUntil([&] { return (hBox = FindMessageBox(Pid())) != nullptr; }))
+        return "";
+    std::string text = MessageBoxText(hBox, true) + (::GetWindow(hBox, GW_OWNER) == m_hDlg ? "" : " (unowned)");
+    DismissMessageBox(hBox);
+    WaitUntil([&] { return !::IsWindow(hBox); });
+    return text;
 }
 
 std::string VorlikProcess::CopyOutput() const
@@ -105,7 +127,14 @@ std::string VorlikProcess::CopyOutput() const
     return WaitUntil([&] { return ::GetClipboardSequenceNumber() != sequence; }) ? ClipboardText() : "";
 }
 
-bool VorlikProcess::SaveAs(const std::string& path) const
+std::wstring VorlikProcess::Status() const
+{
+    wchar_t text[512] = L"";
+    ::SendMessageW(Item(IDC_STATUS), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+bool VorlikProcess::SaveAs(const std::string& path, DWORD timeoutMs) const
 {
     ::DeleteFileA(path.c_str());
     Command(IDM_SAVE);
@@ -115,9 +144,11 @@ bool VorlikProcess::SaveAs(const std::string& path) const
     ::SendMessageA(hName != nullptr ? hName : ::GetDlgItem(hSave, 0x480), WM_SETTEXT, 0,
                    reinterpret_cast<LPARAM>(path.c_str()));
     ::PostMessageA(hSave, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hSave, IDOK)));
-    DWORD_PTR r = 0;
-    return hSave != nullptr && WaitUntil([&] { return !::IsWindow(hSave); }) &&
-        ::SendMessageTimeoutA(m_hDlg, WM_NULL, 0, 0, SMTO_NORMAL, 600000, &r) != 0;
+    // Written and closed: the file exists and no one else has it open.
+    return hSave != nullptr && WaitUntil([&] { return !::IsWindow(hSave); }) && WaitUntil([&] {
+        CHandle file(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        return static_cast<bool>(file);
+    }, timeoutMs);
 }
 
 std::string VorlikProcess::SaveOutput() const

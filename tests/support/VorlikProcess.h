@@ -21,6 +21,7 @@ public:
     HWND Item(int id) const { return ::GetDlgItem(m_hDlg, id); }
     DWORD Pid() const { return m_process.Pid(); }
     std::string PaneText() const { return WindowText(Item(IDC_OUTPUT)); }
+    std::wstring Status() const;
     // The command box's list.
     std::vector<std::string> History() const;
 
@@ -42,13 +43,18 @@ public:
     // Waits until the pane shows text.
     bool PaneHas(const std::string& text) const;
     // Waits until the pane ends in an end line, pressing OK on message
-    // boxes meanwhile ("title: text" of each goes to *pBoxes).
+    // boxes meanwhile and on the box that follows a run that could not
+    // start ("title: text" of each goes to *pBoxes, " (unowned)" added when
+    // Vorlik's window does not own it).
     bool WaitForEnd(std::vector<std::string>* pBoxes = nullptr, DWORD timeoutMs = 60000) const;
+    // Waits for a message box of Vorlik's, presses OK and gives its
+    // "title: text" as WaitForEnd does ("" when none came).
+    std::string WaitForBox() const;
     // File > Copy, then the clipboard's text ("" when it did not change).
     std::string CopyOutput() const;
-    // File > Save through the real Save As dialog; true once Vorlik
-    // answers again after the dialog has gone.
-    bool SaveAs(const std::string& path) const;
+    // File > Save through the real Save As dialog; true once the file is
+    // written and closed (the Save runs on a thread of Vorlik's).
+    bool SaveAs(const std::string& path, DWORD timeoutMs = kTimeoutMs) const;
     // SaveAs a temporary file, then its text.
     std::string SaveOutput() const;
     // True when Vorlik answers a message within 5 s.
