@@ -17,7 +17,7 @@ const AFX_MSGMAP_ENTRY* CCmdTarget::FindEntry(UINT nMessage, UINT nCode, UINT nI
     for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
          map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
         for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->pfn != nullptr; ++e) {
-            if (e->nMessage != nMessage)
+            if ((e->pnRegistered != nullptr ? *e->pnRegistered : e->nMessage) != nMessage)
                 continue;
             if (nMessage == WM_COMMAND && (e->nCode != nCode || e->nID != nID))
                 continue;

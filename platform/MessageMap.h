@@ -43,6 +43,9 @@ struct AFX_MSGMAP_ENTRY {
     UINT nCode;    // notification code, for WM_COMMAND entries only
     UINT nID;      // command or control id, for WM_COMMAND entries only
     AFX_PMSG pfn;  // null ends the table
+    // ON_REGISTERED_MESSAGE: the variable that holds the message's number,
+    // known only at run time; nMessage is then unused.
+    const UINT* pnRegistered = nullptr;
 };
 
 struct AFX_MSGMAP {
@@ -214,6 +217,10 @@ private:
 // LRESULT memberFxn(WPARAM wParam, LPARAM lParam)
 #define ON_MESSAGE(message, memberFxn) \
     { static_cast<UINT>(message), 0, 0, &afx::MessageThunk<ThisClass, &ThisClass::memberFxn> },
+
+// LRESULT memberFxn(WPARAM wParam, LPARAM lParam)  -- a RegisterWindowMessage number
+#define ON_REGISTERED_MESSAGE(nMessageVariable, memberFxn) \
+    { 0, 0, 0, &afx::MessageThunk<ThisClass, &ThisClass::memberFxn>, &(nMessageVariable) },
 
 // void OnPaint()
 #define ON_WM_PAINT() { WM_PAINT, 0, 0, &afx::VoidThunk<ThisClass, &ThisClass::OnPaint> },
