@@ -53,6 +53,10 @@ BEGIN_MESSAGE_MAP(CConsoleDlg, CSizingDialog)
     ON_COMMAND(IDM_CP_OEM, OnCodePageOem)
     ON_COMMAND(IDM_CP_ANSI, OnCodePageAnsi)
     ON_COMMAND(IDM_CP_UTF8, OnCodePageUtf8)
+    ON_COMMAND(IDM_FIND, OnFind)
+    ON_COMMAND(IDM_FINDNEXT, OnFindNext)
+    ON_COMMAND(IDM_FINDPREV, OnFindPrevious)
+    ON_REGISTERED_MESSAGE(WM_FINDREPLACE, OnFindReplace)
 END_MESSAGE_MAP()
 
 CConsoleDlg::CConsoleDlg(CWnd* pParent)
@@ -219,6 +223,10 @@ void CConsoleDlg::SetStatus(const std::wstring& text)
 
 void CConsoleDlg::OnCancel()
 {
+    // A stray Escape must not cost a run's output: it closes only a window
+    // that has shown nothing.
+    if (m_bEscapeKey && (!m_output.GetModel().IsEmpty() || m_output.GetTextLength() > 0))
+        return;
     if (m_run.IsActive()) {
         AfxMessageBox("You can't exit will your process is running.");
         return;
@@ -228,6 +236,22 @@ void CConsoleDlg::OnCancel()
         return;
     }
     CSizingDialog::OnCancel();
+}
+
+BOOL CConsoleDlg::PreTranslateMessage(MSG* pMsg)
+{
+    HWND hFind = m_findDlg.GetSafeHwnd();
+    if (hFind != nullptr && (pMsg->hwnd == hFind || ::IsChild(hFind, pMsg->hwnd))) {
+        bool bKey = pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST;
+        if (bKey && m_hAccel != nullptr && ::TranslateAcceleratorA(m_hWnd, m_hAccel, pMsg))
+            return TRUE; // F3 finds again from the Find dialog too
+        return ::IsDialogMessageA(hFind, pMsg); // its Tab, Enter and Escape
+    }
+    bool bEscape = pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_ESCAPE;
+    m_bEscapeKey = bEscape;
+    BOOL bHandled = CSizingDialog::PreTranslateMessage(pMsg);
+    m_bEscapeKey = false;
+    return bHandled;
 }
 
 void CConsoleDlg::OnOK()

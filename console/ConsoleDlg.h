@@ -23,6 +23,8 @@
 #include "console/ExportJob.h"
 #include "console/OutputPane.h"
 #include "console/SizingDialog.h"
+#include "console/TextFinder.h"
+#include "platform/CFindReplaceDialog.h"
 #include "runner/RunSession.h"
 #include "widgets/BusyAnimation.h"
 
@@ -54,7 +56,11 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     void OnOK() override;
+    // Exit, the close box and Escape; Escape only while nothing would be
+    // lost.
     void OnCancel() override;
+    // The Find dialog's keys go to it; Escape is marked as the key it is.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
     void OnSizeChanged(int dx, int dy) override;
 
     // Called when Run is pressed (or Enter in the command box).
@@ -69,6 +75,13 @@ protected:
     void OnCancelSave();
     // Called for Help > About.
     void OnAbout();
+    // Called for Edit > Find (Ctrl+F): the Find dialog.
+    void OnFind();
+    // Called for Find Next (F3) and Find Previous (Shift+F3).
+    void OnFindNext() { FindAgain(true); }
+    void OnFindPrevious() { FindAgain(false); }
+    // Called when the Find dialog asks for the next match, or closes.
+    LRESULT OnFindReplace(WPARAM wParam, LPARAM lParam);
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     void OnDestroy();
@@ -105,6 +118,8 @@ protected:
     void SetStatus(const std::wstring& text);
     bool StartExport(CExportJob::Kind kind, LPCTSTR lpszPath);
     void ShowExporting(bool bExporting);
+    void FindAgain(bool bDown);
+    void FindInPane(const CTextFinder& finder);
 
     COutputPane m_output;
     CString m_strCommand;
@@ -116,4 +131,7 @@ protected:
     DWORD m_dwRunStart = 0;
     std::wstring m_strStatus; // what the status line says of the last run
     CRunResult m_lastResult;  // the last run's, until it is reported
+    CFindReplaceDialog m_findDlg;
+    CTextFinder m_finder;        // what Find last looked for
+    bool m_bEscapeKey = false;   // the dialog manager is handling the Escape key
 };

@@ -77,6 +77,30 @@ void CInputLine::Clear()
         Erase(0, m_strText.size());
     m_nCaret = 0;
     m_bEof = false;
+    m_nRecalled = -1;
+}
+
+void CInputLine::Replace(const std::string& text)
+{
+    if (!m_strText.empty())
+        Erase(0, m_strText.size());
+    m_bEof = false;
+    m_nCaret = 0;
+    PlaceCaret();
+    Insert(text);
+    m_strText = text;
+    m_nCaret = text.size();
+}
+
+void CInputLine::Recall(bool bOlder)
+{
+    int next = m_nRecalled + (bOlder ? 1 : -1);
+    if (next < -1 || next >= static_cast<int>(m_recall.size()))
+        return; // nothing older, or back at the line typed
+    if (m_nRecalled == -1)
+        m_strTyped = m_bEof ? std::string() : m_strText;
+    m_nRecalled = next;
+    Replace(next == -1 ? m_strTyped : m_recall[static_cast<size_t>(next)]);
 }
 
 void CInputLine::MarkEndOfInput()
@@ -93,6 +117,11 @@ std::string CInputLine::Take(bool* pbEof)
     std::string line = m_strText;
     *pbEof = m_bEof;
     Clear();
+    if (!*pbEof && !line.empty() && (m_recall.empty() || m_recall.front() != line)) {
+        m_recall.push_front(line);
+        if (m_recall.size() > kRecallLines)
+            m_recall.pop_back();
+    }
     return line;
 }
 
@@ -110,4 +139,6 @@ void CInputLine::Forget()
     m_strText.clear();
     m_nCaret = 0;
     m_bEof = false;
+    m_recall.clear();
+    m_nRecalled = -1;
 }

@@ -8,15 +8,23 @@
 // of the input. Typed text takes the pane's own colour, whatever the output
 // before it.
 //
+// Up and Down recall the lines sent in this run, newest first, as a
+// console's line input does (kRecallLines of them, a line sent twice in a
+// row kept once): the recalled line replaces the line, to be edited and
+// sent with Enter; Down past the newest brings back what was being typed.
+//
 // User-interface thread only.
 #pragma once
 
 #include "platform/CRichEditCtrl.h"
 
+#include <deque>
 #include <string>
 
 class CInputLine {
 public:
+    static constexpr size_t kRecallLines = 50;
+
     explicit CInputLine(CRichEditCtrl& ctrl) : m_ctrl(ctrl) {}
 
     const std::string& GetText() const { return m_strText; }
@@ -31,13 +39,16 @@ public:
     void Move(UINT vk);
     // Escape: the line is emptied.
     void Clear();
+    // Up (bOlder) and Down: an older or newer line sent before.
+    void Recall(bool bOlder);
     // Ctrl+Z on an empty line.
     void MarkEndOfInput();
     // Enter: the line, which leaves the control; *pbEof says whether it was
     // the end of the input.
     std::string Take(bool* pbEof);
 
-    // A new run: the line is dropped (the control is emptied anyway).
+    // A new run: the line and the lines to recall are dropped (the control
+    // is emptied anyway).
     void Forget();
     // Puts the line back at the end of a control just emptied or replaced.
     void Reinsert();
@@ -46,9 +57,13 @@ public:
 private:
     void Insert(const std::string& text);
     void Erase(size_t nFrom, size_t nCount);
+    void Replace(const std::string& text);
 
     CRichEditCtrl& m_ctrl;
     std::string m_strText;
     size_t m_nCaret = 0; // the caret's place in the line
     bool m_bEof = false; // the line is "^Z"
+    std::deque<std::string> m_recall; // the lines sent this run, newest first
+    int m_nRecalled = -1;             // the one the line shows; -1: none
+    std::string m_strTyped;           // the line as it was before the first Up
 };

@@ -110,6 +110,13 @@ void COutputPane::SetKeyAtATime(bool bKeyAtATime)
 
 void COutputPane::OnChar(UINT nChar, UINT, UINT nFlags)
 {
+    if (nChar == '\t')
+        return; // Tab (or Ctrl+I) only moves the focus, in either mode
+    TypeChar(nChar, nFlags);
+}
+
+void COutputPane::TypeChar(UINT nChar, UINT nFlags)
+{
     if (m_bKeyAtATime) {
         ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_CHAR, nChar, nFlags);
         m_model.EchoKey(static_cast<char>(nChar));
@@ -170,6 +177,13 @@ void COutputPane::OnKeyDown(UINT nChar, UINT, UINT)
         m_input.Move(nChar);
         m_view.OnUserScroll(false);
         return;
+    case VK_UP:
+    case VK_DOWN:
+        if (m_bKeyAtATime || bCtrl || bShift)
+            break; // moving through or selecting the output
+        m_input.Recall(nChar == VK_UP);
+        m_view.OnUserScroll(false);
+        return;
     case VK_DELETE:
         if (bShift)
             CopySelection();
@@ -209,6 +223,8 @@ LRESULT COutputPane::OnGetDlgCode(WPARAM, LPARAM lParam)
 {
     LRESULT code = Default() & ~DLGC_HASSETSEL;
     const MSG* pMsg = reinterpret_cast<const MSG*>(lParam);
+    if (pMsg != nullptr && pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_TAB)
+        return code & ~(DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE); // the dialog moves the focus
     if (pMsg != nullptr && pMsg->message == WM_KEYDOWN &&
         (pMsg->wParam == VK_RETURN || (pMsg->wParam == VK_ESCAPE && !m_bKeyAtATime)))
         code |= DLGC_WANTMESSAGE;
@@ -278,13 +294,29 @@ void COutputPane::PasteText(const char* pText)
 {
     for (const char* p = pText; *p != '\0'; ++p) {
         if (*p == '\r' || *p == '\n') {
-            OnChar('\r', 1, 0);
+            TypeChar('\r', 0);
             if (p[0] == '\r' && p[1] == '\n')
                 ++p;
         } else if (static_cast<unsigned char>(*p) >= 0x20 || *p == '\t') {
-            OnChar(static_cast<unsigned char>(*p), 1, 0);
+            TypeChar(static_cast<unsigned char>(*p), 0);
         }
     }
+}
+
+bool COutputPane::Find(const CTextFinder& finder)
+{
+    std::string text = static_cast<LPCTSTR>(AfxGetWindowText(m_hWnd));
+    long nStart = 0, nEnd = 0;
+    GetSel(nStart, nEnd);
+    long at = finder.Find(text, finder.m_bDown ? nEnd : nStart);
+    if (at < 0) // on from the other end: the caret is mostly at the very end
+        at = finder.Find(text, finder.m_bDown ? 0 : static_cast<long>(text.size()));
+    if (at < 0)
+        return false;
+    m_view.StopFollowing();
+    SetSel(at, at + static_cast<long>(finder.m_strWhat.size()));
+    SendMessage(EM_SCROLLCARET);
+    return true;
 }
 
 void COutputPane::CopySelection()

@@ -13,6 +13,8 @@
 // with the output. Ctrl+C copies the selection, or asks for a Stop when
 // there is none; a paste types its text, each line break an Enter. In the
 // other mode every key goes to the parent at once and is echoed in the model.
+// Up and Down recall the lines sent before; Tab only moves the focus, in
+// either mode.
 //
 // A replaced control (the view starts afresh in a new one rather than
 // emptying a big one) takes the old one's id, styles, place, tab position,
@@ -28,6 +30,7 @@
 #include "console/InputLine.h"
 #include "console/Messages.h"
 #include "console/OutputView.h"
+#include "console/TextFinder.h"
 #include "platform/CRichEditCtrl.h"
 
 #include <vector>
@@ -51,6 +54,13 @@ public:
     // default); a line being typed is dropped when this changes.
     void SetKeyAtATime(bool bKeyAtATime);
     bool IsKeyAtATime() const { return m_bKeyAtATime; }
+
+    // Find: the next match from the selection on, in the text the control
+    // holds, going on from the other end when there is none that way (the
+    // caret is mostly at the very end); the match is selected and brought
+    // into view, and the view stops following the output, as when the user
+    // scrolls. False when there is no match at all.
+    bool Find(const CTextFinder& finder);
 
     // For the view: a control like this one (hidden unless bVisible), and
     // one taking this one's place.
@@ -95,6 +105,7 @@ protected:
 private:
     friend struct COutputPaneProbe; // the tests' look at the view's state; defined in the tests only
 
+    void TypeChar(UINT nChar, UINT nFlags);
     void SubmitLine();
     void PasteText(const char* pText);
     void CopySelection();

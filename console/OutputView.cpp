@@ -315,6 +315,14 @@ void COutputView::Follow()
     Pace();
 }
 
+void COutputView::StopFollowing()
+{
+    m_bFollowing = false;
+    m_bTracking = false;
+    AbortRebuild(); // a rebuild would take the place away
+    Pace();
+}
+
 // The control starts afresh from the store at nFrom (the store has what it
 // showed before).
 void COutputView::SkipAhead(uint64_t nFrom)

@@ -76,6 +76,8 @@ public:
     void OnUserScroll(bool bTracking);
     // Ctrl+End: the view follows the output again.
     void Follow();
+    // Find has moved the view: it keeps its place, as when the user scrolls.
+    void StopFollowing();
     bool IsFollowing() const { return m_bFollowing; }
     // True while the control is behind the model or being rebuilt.
     bool HasWork() const;

@@ -23,6 +23,9 @@
 #define IDM_CP_UTF8 1014
 #define IDC_STATUS 1015
 #define IDC_SAVECANCEL 1016
+#define IDM_FIND 1017
+#define IDM_FINDNEXT 1018
+#define IDM_FINDPREV 1019
 
 // The About box reuses 1007 and 1008 for its two links.
 #define IDC_HOMEPAGE 1007

@@ -68,6 +68,8 @@ public:
     const std::vector<CCell>& GetLine() const { return m_line; }
     // Grows with every change to the final lines or the current line.
     uint64_t GetVersion() const { return m_nVersion; }
+    // Nothing written or echoed since the last Reset.
+    bool IsEmpty() const { return m_store->GetSize() == 0 && m_line.empty(); }
     // True while every character of the run so far is one the ANSI code page
     // holds exactly.
     bool FitsAnsi();

@@ -129,6 +129,7 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
         historyAfterRefusals = static_cast<int>(::SendDlgItemMessageA(hDlg, IDC_COMMAND, CB_GETCOUNT, 0, 0));
         // Stop in the same instant as Run: the child never gets to run.
         step("Run and Stop at once", [&] {
+            Type(hDlg, "~"); // the last end line is no longer last
             ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_RUN, BN_CLICKED), 0);
             ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_STOP, BN_CLICKED), 0);
             waited &= ended();
@@ -348,9 +349,9 @@ TEST(OutputPane, TheViewFollowsOnlyFromTheBottomAtAnyRate)
 {
     CTestConsole dlg;
     std::string text;
-    CHARRANGE sel{ -1, -1 }, kept{ -1, -1 };
+    CHARRANGE sel{ -1, -1 }, kept{ -1, -1 }, found{ -1, -1 };
     std::vector<int> firstVisible;
-    bool endInViewSideways = false, newestInView = false, followsAgain = false;
+    bool endInViewSideways = false, newestInView = false, followsAgain = false, foundStays = false;
     std::string topBefore, topAfter;
     RunModalWith(dlg, [&](HWND hDlg) {
         auto run = [&](const std::string& output) { // a new run's first output
@@ -391,7 +392,18 @@ TEST(OutputPane, TheViewFollowsOnlyFromTheBottomAtAnyRate)
         ::SendMessageA(Pane(hDlg), WM_VSCROLL, SB_TOP, 0);
         run(Lines(0, 300));
         firstVisible.push_back(InView(hDlg, 299) ? 1 : 0);
+        // Find at the bottom: the match stays selected and in view while
+        // output goes on.
+        CTextFinder finder;
+        finder.m_strWhat = "L29";
+        OnUiThread(hDlg, [&] { dlg.m_output.Find(finder); });
+        Append(dlg, hDlg, "\r\n" + Lines(300, 100));
+        ::SendMessageA(Pane(hDlg), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&found));
+        foundStays = !following() && InView(hDlg, 29);
     });
+    EXPECT_EQ(static_cast<LONG>(Lines(0, 29).size() + 2), found.cpMin) << "found from the top, on from the end";
+    EXPECT_EQ(found.cpMin + 3, found.cpMax);
+    EXPECT_TRUE(foundStays) << "the view stopped following";
     EXPECT_EQ("first\r\nsecond tail", text);
     EXPECT_EQ(static_cast<LONG>(text.size()), sel.cpMin) << "following, the selection gave way to the caret at the end";
     EXPECT_EQ(sel.cpMin, sel.cpMax);
@@ -435,10 +447,27 @@ TEST(OutputPane, ShowsTheNewestPastItsBoundFromALineStartAndTheWholeRunIsKept)
 
 // A big pane is replaced rather than emptied (emptying in place takes
 // seconds): the new control must look and behave as the old one.
-TEST(OutputPane, AReplacedControlTakesTheOldOnesPlaceFontTabOrderAndFocus)
+// Whether the pane scrolls sideways to the end of a 400-character line: a
+// horizontal scroll bar shows, its range is wider than the page, and
+// SB_RIGHT moves the view there.
+bool ScrollsSideways(CTestConsole& dlg, HWND hDlg)
+{
+    Append(dlg, hDlg, "\r\n" + std::string(400, 'h') + "\r\n");
+    ::SendMessageA(Pane(hDlg), WM_HSCROLL, SB_RIGHT, 0);
+    SCROLLINFO si{ sizeof si, SIF_ALL };
+    SCROLLBARINFO bar{ sizeof bar };
+    return ::GetScrollInfo(Pane(hDlg), SB_HORZ, &si) && si.nMax > static_cast<int>(si.nPage) && si.nPos > 0 &&
+        ::GetScrollBarInfo(Pane(hDlg), OBJID_HSCROLL, &bar) && (bar.rgstate[0] & STATE_SYSTEM_INVISIBLE) == 0;
+}
+
+// A control that replaces the pane, after a new run or past the pane's
+// bound, is the old one's equal: place, font, tab order, focus, and the
+// template's scroll bars.
+TEST(OutputPane, AReplacedControlTakesTheOldOnesPlaceFontTabOrderFocusAndScrollBars)
 {
     CTestConsole dlg;
     std::vector<std::string> seen;
+    std::vector<bool> sideways;
     int panes = 0;
     RunModalWith(dlg, [&](HWND hDlg) {
         auto look = [&] {
@@ -454,6 +483,7 @@ TEST(OutputPane, AReplacedControlTakesTheOldOnesPlaceFontTabOrderAndFocus)
         HWND hOld = Pane(hDlg);
         OnUiThread(hDlg, [&] { ::SetFocus(hOld); });
         look();
+        sideways.push_back(ScrollsSideways(dlg, hDlg));
         std::string big;
         while (big.size() < 200000)
             big += "0123456789 0123456789 0123456789 0123456789 0123456789 0123456789\r\n";
@@ -463,11 +493,19 @@ TEST(OutputPane, AReplacedControlTakesTheOldOnesPlaceFontTabOrderAndFocus)
         seen.push_back(hOld != Pane(hDlg) ? "replaced" : "emptied in place");
         look();
         panes = RichEditsLeft(hDlg);
+        sideways.push_back(ScrollsSideways(dlg, hDlg));
+        HWND hNew = Pane(hDlg);
+        for (int i = 0; i < 11; ++i) // past the pane's bound
+            Append(dlg, hDlg, big, false);
+        Append(dlg, hDlg, "");
+        sideways.push_back(hNew != Pane(hDlg) && ScrollsSideways(dlg, hDlg));
     });
     ASSERT_EQ(3u, seen.size());
     EXPECT_EQ("replaced", seen[1]);
     EXPECT_EQ(seen[0].substr(0, seen[0].size() - 1) + "z]", seen[2]) << "the same place, font, tab order and focus";
     EXPECT_EQ(1, panes) << "the old control is destroyed";
+    EXPECT_EQ((std::vector<bool>{ true, true, true }), sideways)
+        << "a long line scrolls sideways: at first, in a replaced control, past 2 MiB of output";
 }
 
 TEST(OutputPane, CopyTakesTheWholeOutputAsUnicodeOrSaysItIsTooLarge)

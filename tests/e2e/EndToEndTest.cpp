@@ -105,18 +105,34 @@ TEST(EndToEnd, TheProgramsControlsMenuAndKeysAreAsPromised)
     for (int i = 0, n = ::CopyAcceleratorTableA(::LoadAcceleratorsA(hExe, MAKEINTRESOURCEA(IDR_MENU)), accels, 8); i < n; ++i)
         keys.push_back(std::to_string(accels[i].fVirt & ~FNOINVERT) + " " + std::to_string(accels[i].key) + " = " +
                        std::to_string(accels[i].cmd));
+    // The manifest: what of it the system acts on.
+    HRSRC hManifest = ::FindResourceA(hExe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)); // RT_MANIFEST
+    std::string manifest(hManifest ? static_cast<const char*>(::LockResource(::LoadResource(hExe, hManifest))) : "",
+                         hManifest ? ::SizeofResource(hExe, hManifest) : 0);
+    std::vector<std::string> promised;
+    for (const char* part : { "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+                              "<requestedExecutionLevel level=\"asInvoker\"", ">true</dpiAware>",
+                              "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" })
+        if (manifest.find(part) == std::string::npos)
+            promised.push_back(part);
     ::FreeLibrary(hExe);
+    EXPECT_EQ(std::vector<std::string>{}, promised) << "missing from the manifest: themed controls, no elevation, "
+                                                       "system DPI awareness, Windows 7 and 10";
     EXPECT_EQ((std::vector<std::string>{
                   "&File > &Copy = 1004", "&File > &Save\tCtrl+S = 1003", "&File >  = 0", "&File > E&xit = 2",
-                  "&Options > Send each &key at once = 1011", "&Options >  = 0",
+                  "&Edit > &Find...\tCtrl+F = 1017", "&Edit > Find &Next\tF3 = 1018",
+                  "&Edit > Find &Previous\tShift+F3 = 1019", "&Options > Send each &key at once = 1011", "&Options >  = 0",
                   "&Options > Output in the &console code page (OEM) = 1012",
                   "&Options > Output in the &ANSI code page (as written) = 1013",
                   "&Options > Output in &UTF-8 = 1014", "&Help > &About\tF1 = 1005" }),
               menu);
     EXPECT_EQ((std::vector<std::string>{ std::to_string(FVIRTKEY | FCONTROL) + " 83 = 1003",
-                                         std::to_string(FVIRTKEY) + " 112 = 1005" }),
+                                         std::to_string(FVIRTKEY) + " 112 = 1005",
+                                         std::to_string(FVIRTKEY | FCONTROL) + " 70 = 1017",
+                                         std::to_string(FVIRTKEY) + " 114 = 1018",
+                                         std::to_string(FVIRTKEY | FSHIFT) + " 114 = 1019" }),
               keys)
-        << "Ctrl+S saves, F1 shows About";
+        << "Ctrl+S saves, F1 shows About, Ctrl+F finds, F3 and Shift+F3 find again";
 }
 
 TEST(Keyboard, EnterRunsTheCommandAndALineGoesToTheChildAsEdited)
@@ -134,7 +150,7 @@ TEST(Keyboard, EnterRunsTheCommandAndALineGoesToTheChildAsEdited)
         return typed != std::string::npos && t.find("hello vorlik\r\n", typed + 5) != std::string::npos;
     })) << vorlik.PaneText();
     vorlik.Keys(IDC_OUTPUT, "exit\r");
-    EXPECT_TRUE(vorlik.WaitForEnd()) << "exit reached the interpreter whole";
+    EXPECT_TRUE(vorlik.WaitForEnd()) << "exit reached the interpreter whole: " << vorlik.PaneText();
 
     vorlik.Run("ChildTool cat");
     ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe"));
@@ -176,6 +192,111 @@ TEST(Keyboard, EarlierOutputNeverChangesAndOutputGoesAboveTheLineBeingTyped)
     })) << vorlik.PaneText();
     VorlikProcess::Press('C', true); // nothing selected: as Stop
     EXPECT_TRUE(vorlik.PaneHas(kEnd + "abc")) << "the line being typed stays last";
+}
+
+// Keys that each do one thing, pressed for real: Escape closes only a
+// window that has shown nothing; Up and Down recall the lines sent; Tab
+// only moves the focus, in both input modes; Ctrl+F, F3 and Shift+F3 find
+// in the pane, and say when there is nothing more.
+TEST(Keyboard, EscapeRecallTabAndFindEachDoOneThing)
+{
+    {
+        VorlikProcess fresh;
+        ASSERT_TRUE(fresh.Ready());
+        fresh.Keys(IDC_COMMAND, "");
+        VorlikProcess::Press(VK_ESCAPE);
+        EXPECT_TRUE(fresh.WaitForExit()) << "nothing to lose: Escape closes";
+    }
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    auto count = [&](const std::string& what) {
+        std::string t = vorlik.PaneText();
+        size_t n = 0;
+        for (size_t at = 0; (at = t.find(what, at)) != std::string::npos; ++at)
+            ++n;
+        return n;
+    };
+    vorlik.Keys(IDC_COMMAND, "cmd\r");
+    ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "cmd.exe"));
+    vorlik.Keys(IDC_OUTPUT, "echo first\r"); // a line at a time: Wine's cmd drops what follows a line in one read
+    EXPECT_TRUE(WaitUntil([&] { return count("first\r\n") == 2; })) << vorlik.PaneText();
+    vorlik.Keys(IDC_OUTPUT, "echo second\r");
+    EXPECT_TRUE(WaitUntil([&] { return count("second\r\n") == 2; })) << vorlik.PaneText();
+    vorlik.Keys(IDC_OUTPUT, "echo x");
+    VorlikProcess::Press(VK_UP);
+    EXPECT_TRUE(WaitUntil([&] { return EndsWith(vorlik.PaneText(), ">echo second"); })) << vorlik.PaneText();
+    VorlikProcess::Press(VK_DOWN);
+    EXPECT_TRUE(WaitUntil([&] { return EndsWith(vorlik.PaneText(), ">echo x"); })) << "Down past the newest: as typed";
+    VorlikProcess::Press(VK_ESCAPE); // in the pane: clears the line
+    VorlikProcess::Press(VK_UP);
+    VorlikProcess::Press(VK_UP);
+    VorlikProcess::Press(VK_RETURN);
+    EXPECT_TRUE(WaitUntil([&] { return count("echo first\r\n") == 2 && count("first\r\n") == 4; }))
+        << "Up, Up, Enter: the first line again, and only it reached cmd: " << vorlik.PaneText();
+    vorlik.Keys(IDC_COMMAND, "");
+    VorlikProcess::Press(VK_ESCAPE); // output shown: nothing happens, not even a refusal
+    vorlik.Keys(IDC_OUTPUT, "exit\r");
+    EXPECT_TRUE(vorlik.WaitForEnd());
+    EXPECT_EQ(nullptr, FindMessageBox(vorlik.Pid()));
+
+    GUITHREADINFO info{ sizeof info };
+    auto focus = [&] {
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(vorlik.Dialog(), nullptr), &info);
+        return ::GetDlgCtrlID(info.hwndFocus);
+    };
+    for (const char* pair : { "ab", "cd" }) { // line input, then each key at once
+        vorlik.Run("ChildTool cat");
+        ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe"));
+        vorlik.Keys(IDC_OUTPUT, std::string(1, pair[0]));
+        VorlikProcess::Press(VK_TAB);
+        EXPECT_TRUE(WaitUntil([&] { return focus() == IDC_STOP; })) << pair << ": Tab moved the focus on";
+        vorlik.Keys(IDC_OUTPUT, std::string(1, pair[1]) + "\r");
+        EXPECT_TRUE(WaitUntil([&] { return count(std::string(1, pair[0])) == 2 && count(std::string(1, pair[1])) == 2; }))
+            << "typed and echoed by the child, nothing lost";
+        EXPECT_EQ(0u, count("\t")) << vorlik.PaneText();
+        vorlik.Click(IDC_STOP);
+        EXPECT_TRUE(vorlik.WaitForEnd());
+        vorlik.Command(IDM_KEYATATIME);
+    }
+
+    vorlik.Run("ChildTool print alpha,beta,alphabet,ALPHA");
+    ASSERT_TRUE(vorlik.WaitForEnd());
+    vorlik.Keys(IDC_COMMAND, "");
+    VorlikProcess::Press('F', true);
+    HWND hFind = WaitForTopWindow(vorlik.Pid(), "Find");
+    ASSERT_NE(nullptr, hFind) << "Ctrl+F";
+    std::vector<std::string> found;
+    auto selection = [&] {
+        DWORD sel = static_cast<DWORD>(::SendMessageA(vorlik.Item(IDC_OUTPUT), EM_GETSEL, 0, 0));
+        return std::to_string(LOWORD(sel)) + "-" + std::to_string(HIWORD(sel));
+    };
+    auto press = [&](WORD vk, bool bShift, const std::string& expected) {
+        VorlikProcess::Press(vk, false, bShift);
+        WaitUntil([&] { return selection() == expected; });
+        found.push_back(selection());
+    };
+    for (char ch : std::string("alpha"))
+        VorlikProcess::Press(static_cast<WORD>(::toupper(ch)));
+    press(VK_RETURN, false, "0-5"); // Find Next, from the caret at the end: on from the top
+    press(VK_F3, false, "11-16");
+    press(VK_F3, false, "20-25");
+    press(VK_F3, true, "11-16");
+    press(VK_F3, true, "0-5");
+    press(VK_F3, true, "20-25");
+    EXPECT_EQ((std::vector<std::string>{ "0-5", "11-16", "20-25", "11-16", "0-5", "20-25" }), found)
+        << "Find Next, F3, F3, Shift+F3, Shift+F3, Shift+F3";
+    ::SetDlgItemTextA(hFind, 0x480, "omega");
+    VorlikProcess::Press(VK_RETURN);
+    HWND hBox = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (hBox = FindMessageBox(vorlik.Pid())) != nullptr; }));
+    EXPECT_EQ("Cannot find \"omega\"", MessageBoxText(hBox));
+    EXPECT_EQ(hFind, ::GetWindow(hBox, GW_OWNER)) << "over the window that was active";
+    DismissMessageBox(hBox);
+    WaitUntil([&] { return ::GetForegroundWindow() == hFind; });
+    VorlikProcess::Press(VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(hFind); })) << "Escape closes the Find dialog";
+    EXPECT_TRUE(vorlik.Answers()) << "and only it";
+    EXPECT_TRUE(::IsWindow(vorlik.Dialog()));
 }
 
 TEST(Keyboard, OptionsAndAcceleratorsAndTheOptionsKept)

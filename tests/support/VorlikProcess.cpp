@@ -134,7 +134,7 @@ std::wstring VorlikProcess::Status() const
     return text;
 }
 
-bool VorlikProcess::SaveAs(const std::string& path, DWORD timeoutMs) const
+bool VorlikProcess::ChooseSaveFile(const std::string& path) const
 {
     ::DeleteFileA(path.c_str());
     Command(IDM_SAVE);
@@ -144,11 +144,20 @@ bool VorlikProcess::SaveAs(const std::string& path, DWORD timeoutMs) const
     ::SendMessageA(hName != nullptr ? hName : ::GetDlgItem(hSave, 0x480), WM_SETTEXT, 0,
                    reinterpret_cast<LPARAM>(path.c_str()));
     ::PostMessageA(hSave, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hSave, IDOK)));
-    // Written and closed: the file exists and no one else has it open.
-    return hSave != nullptr && WaitUntil([&] { return !::IsWindow(hSave); }) && WaitUntil([&] {
+    return hSave != nullptr && WaitUntil([&] { return !::IsWindow(hSave); });
+}
+
+bool VorlikProcess::WaitForFile(const std::string& path, DWORD timeoutMs)
+{
+    return WaitUntil([&] {
         CHandle file(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         return static_cast<bool>(file);
     }, timeoutMs);
+}
+
+bool VorlikProcess::SaveAs(const std::string& path, DWORD timeoutMs) const
+{
+    return ChooseSaveFile(path) && WaitForFile(path, timeoutMs);
 }
 
 std::string VorlikProcess::SaveOutput() const

@@ -55,6 +55,10 @@ public:
     // File > Save through the real Save As dialog; true once the file is
     // written and closed (the Save runs on a thread of Vorlik's).
     bool SaveAs(const std::string& path, DWORD timeoutMs = kTimeoutMs) const;
+    // Its two halves: the Save As dialog, until it has closed; then the file,
+    // until it exists and no one has it open.
+    bool ChooseSaveFile(const std::string& path) const;
+    static bool WaitForFile(const std::string& path, DWORD timeoutMs);
     // SaveAs a temporary file, then its text.
     std::string SaveOutput() const;
     // True when Vorlik answers a message within 5 s.
