@@ -1,7 +1,5 @@
 #include "VorlikProcess.h"
 
-#include <cstdio>
-
 namespace testsupport {
 
 const std::string kEnd = "\r\n--End--\r\n";
@@ -42,30 +40,21 @@ void VorlikProcess::Keys(int id, const std::string& text) const
 {
     RECT rc;
     ::GetWindowRect(Item(id), &rc);
-    POINT pt{ (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2 };
     INPUT click[3] = { { INPUT_MOUSE }, { INPUT_MOUSE }, { INPUT_MOUSE } };
-    click[0].mi.dx = pt.x * 65535 / ::GetSystemMetrics(SM_CXSCREEN);
-    click[0].mi.dy = pt.y * 65535 / ::GetSystemMetrics(SM_CYSCREEN);
+    click[0].mi.dx = (rc.left + rc.right) / 2 * 65535 / ::GetSystemMetrics(SM_CXSCREEN);
+    click[0].mi.dy = (rc.top + rc.bottom) / 2 * 65535 / ::GetSystemMetrics(SM_CYSCREEN);
     click[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     click[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     click[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    // The keys go to the foreground window, which a window started moments
+    // ago is not always yet under Wine, click or not.
+    ::SetForegroundWindow(m_hDlg);
+    ::SendInput(3, click, sizeof(INPUT));
     GUITHREADINFO info{ sizeof info };
-    // The keys go to the foreground window, which the click makes Vorlik's.
-    auto ready = [&] {
+    WaitUntil([&] {
         return ::GetForegroundWindow() == m_hDlg && ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_hDlg, nullptr), &info) &&
             (info.hwndFocus == Item(id) || ::IsChild(Item(id), info.hwndFocus)); // a combo box's edit, say
-    };
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        ::SendInput(3, click, sizeof(INPUT));
-        if (WaitUntil(ready, 3000))
-            break;
-        char fore[64] = "", under[64] = "";
-        ::GetClassNameA(::GetForegroundWindow(), fore, sizeof fore);
-        ::GetClassNameA(::WindowFromPoint(pt), under, sizeof under);
-        std::fprintf(stderr, "Keys: the click did not make Vorlik's control the focus (foreground %s, under the click %s)\n",
-                     fore, under);
-        ::SetForegroundWindow(m_hDlg);
-    }
+    });
     for (char ch : text) {
         SHORT key = ch == '\r' ? VK_RETURN : ch == '\b' ? VK_BACK : ::VkKeyScanA(ch);
         Press(LOBYTE(key), (HIBYTE(key) & 2) != 0, (HIBYTE(key) & 1) != 0);
