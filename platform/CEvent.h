@@ -43,3 +43,15 @@ public:
 private:
     CRITICAL_SECTION m_sect; // any thread, through the Win32 calls only
 };
+
+// Holds a critical section for the life of a scope.
+class CSingleLock {
+public:
+    explicit CSingleLock(CCriticalSection& section) noexcept : m_section(section) { m_section.Lock(); }
+    ~CSingleLock() { m_section.Unlock(); }
+    CSingleLock(const CSingleLock&) = delete;
+    CSingleLock& operator=(const CSingleLock&) = delete;
+
+private:
+    CCriticalSection& m_section;
+};

@@ -2,17 +2,6 @@
 
 namespace {
 
-class CLock {
-public:
-    explicit CLock(CCriticalSection& section) : m_section(section) { m_section.Lock(); }
-    ~CLock() { m_section.Unlock(); }
-    CLock(const CLock&) = delete;
-    CLock& operator=(const CLock&) = delete;
-
-private:
-    CCriticalSection& m_section;
-};
-
 // A job object of its own for the child, or none where the system has no
 // jobs. The job functions are looked up, so that the program still loads
 // where they do not exist.
@@ -48,7 +37,7 @@ CRunChild::CRunChild() : m_job(CreateJob())
 
 bool CRunChild::Stop()
 {
-    CLock lock(m_lock);
+    CSingleLock lock(m_lock);
     m_bStopping = true;
     if (m_bInJob)
         return EndJob(m_job.get());
@@ -59,13 +48,13 @@ bool CRunChild::Stop()
 
 bool CRunChild::IsStopping()
 {
-    CLock lock(m_lock);
+    CSingleLock lock(m_lock);
     return m_bStopping;
 }
 
 bool CRunChild::Adopt(HANDLE hProcess)
 {
-    CLock lock(m_lock);
+    CSingleLock lock(m_lock);
     m_hProcess = hProcess;
     m_bInJob = AssignToJob(m_job.get(), hProcess);
     if (m_bStopping)
@@ -75,7 +64,7 @@ bool CRunChild::Adopt(HANDLE hProcess)
 
 void CRunChild::Forget()
 {
-    CLock lock(m_lock);
+    CSingleLock lock(m_lock);
     m_hProcess = nullptr;
     m_bInJob = false;
 }

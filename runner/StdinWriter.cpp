@@ -18,17 +18,6 @@ struct CStdinWriter::CState {
 
 namespace {
 
-class CLock {
-public:
-    explicit CLock(CCriticalSection& section) : m_section(section) { m_section.Lock(); }
-    ~CLock() { m_section.Unlock(); }
-    CLock(const CLock&) = delete;
-    CLock& operator=(const CLock&) = delete;
-
-private:
-    CCriticalSection& m_section;
-};
-
 using CState = CStdinWriter::CState;
 
 // Non-blocking writes of what is queued. A non-blocking write may take all
@@ -62,7 +51,7 @@ UINT WriterThread(LPVOID pParam)
     for (;;) {
         HANDLE hPipe = nullptr;
         {
-            CLock lock(state.lock);
+            CSingleLock lock(state.lock);
             if (state.bClosed || (state.bEndAsked && state.pending.empty())) {
                 state.pipe.reset();
                 return 0;
@@ -78,7 +67,7 @@ UINT WriterThread(LPVOID pParam)
         for (size_t done = 0; done < chunk.size();) {
             DWORD written = 0;
             if (!::WriteFile(hPipe, chunk.data() + done, static_cast<DWORD>(chunk.size() - done), &written, nullptr)) {
-                CLock lock(state.lock);
+                CSingleLock lock(state.lock);
                 state.pipe.reset(); // broken pipe: the child is gone
                 return 0;
             }
@@ -112,7 +101,7 @@ void CStdinWriter::Write(const char* pData, size_t nCount)
         return;
     CState& state = *m_state;
     {
-        CLock lock(state.lock);
+        CSingleLock lock(state.lock);
         if (!state.pipe || state.bEndAsked || state.bClosed)
             return;
         // Bytes already waiting mean the pipe was full a moment ago: queue
@@ -142,7 +131,7 @@ void CStdinWriter::EndInput()
         return;
     CState& state = *m_state;
     {
-        CLock lock(state.lock);
+        CSingleLock lock(state.lock);
         state.bEndAsked = true;
         if (!state.bBlocking)
             FlushLocked(state);
@@ -154,7 +143,7 @@ void CStdinWriter::Flush()
 {
     if (!m_state || m_state->bBlocking)
         return;
-    CLock lock(m_state->lock);
+    CSingleLock lock(m_state->lock);
     FlushLocked(*m_state);
 }
 
@@ -164,7 +153,7 @@ void CStdinWriter::Close()
         return;
     CState& state = *m_state;
     {
-        CLock lock(state.lock);
+        CSingleLock lock(state.lock);
         state.bClosed = true;
         state.pending.clear();
         if (!state.bBlocking)

@@ -14,17 +14,6 @@ constexpr size_t kSpillStep = 1024 * 1024;
 // bound, so that trimming costs little per byte.
 constexpr uint64_t kTrimSlack = 4 * 1024 * 1024;
 
-class CLock {
-public:
-    explicit CLock(CCriticalSection& section) : m_section(section) { m_section.Lock(); }
-    ~CLock() { m_section.Unlock(); }
-    CLock(const CLock&) = delete;
-    CLock& operator=(const CLock&) = delete;
-
-private:
-    CCriticalSection& m_section;
-};
-
 bool Seek(HANDLE h, uint64_t offset)
 {
     LONG high = static_cast<LONG>(offset >> 32);
@@ -54,7 +43,7 @@ void CTextStore::Append(const std::string& unit)
 {
     if (unit.empty())
         return;
-    CLock lock(m_lock);
+    CSingleLock lock(m_lock);
     uint64_t last = m_starts.empty() ? m_nStart : m_starts.back();
     if (m_nSize - last >= kStep)
         m_starts.push_back(m_nSize);
@@ -127,7 +116,7 @@ void CTextStore::CountLost(uint64_t nFrom, uint64_t nTo)
 
 uint64_t CTextStore::GetLostBytes() const
 {
-    CLock lock(m_lock);
+    CSingleLock lock(m_lock);
     return m_nLostBytes;
 }
 
@@ -161,19 +150,19 @@ bool CTextStore::ReadAt(uint64_t offset, char* p, size_t n) const
 
 uint64_t CTextStore::GetSize() const
 {
-    CLock lock(m_lock);
+    CSingleLock lock(m_lock);
     return m_nSize;
 }
 
 uint64_t CTextStore::GetStart() const
 {
-    CLock lock(m_lock);
+    CSingleLock lock(m_lock);
     return m_nStart;
 }
 
 bool CTextStore::Read(uint64_t offset, size_t n, std::string& out) const
 {
-    CLock lock(m_lock);
+    CSingleLock lock(m_lock);
     bool bRead = offset >= m_nStart;
     offset = std::max(offset, m_nStart);
     uint64_t end = std::min(offset + n, m_nSize);
@@ -195,7 +184,7 @@ bool CTextStore::Read(uint64_t offset, size_t n, std::string& out) const
 
 uint64_t CTextStore::FindStart(uint64_t end, uint64_t want) const
 {
-    CLock lock(m_lock);
+    CSingleLock lock(m_lock);
     if (end <= m_nStart + want)
         return m_nStart;
     auto it = std::upper_bound(m_starts.begin(), m_starts.end(), end - want);
