@@ -217,7 +217,7 @@ TEST(Keyboard, EscapeRecallTabAndFindEachDoOneThing)
             ++n;
         return n;
     };
-    vorlik.Keys(IDC_COMMAND, "cmd\r");
+    vorlik.Run("cmd");
     ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "cmd.exe"));
     vorlik.Keys(IDC_OUTPUT, "echo first\r"); // a line at a time: Wine's cmd drops what follows a line in one read
     EXPECT_TRUE(WaitUntil([&] { return count("first\r\n") == 2; })) << vorlik.PaneText();

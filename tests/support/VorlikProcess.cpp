@@ -47,14 +47,18 @@ void VorlikProcess::Keys(int id, const std::string& text) const
     click[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     click[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     // The keys go to the foreground window, which a window started moments
-    // ago is not always yet under Wine, click or not.
-    ::SetForegroundWindow(m_hDlg);
-    ::SendInput(3, click, sizeof(INPUT));
+    // ago is not always yet under Wine: ask again and click again.
     GUITHREADINFO info{ sizeof info };
-    WaitUntil([&] {
-        return ::GetForegroundWindow() == m_hDlg && ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_hDlg, nullptr), &info) &&
-            (info.hwndFocus == Item(id) || ::IsChild(Item(id), info.hwndFocus)); // a combo box's edit, say
-    });
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ::SetForegroundWindow(m_hDlg);
+        ::SendInput(3, click, sizeof(INPUT));
+        if (WaitUntil([&] {
+                return ::GetForegroundWindow() == m_hDlg &&
+                    ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_hDlg, nullptr), &info) &&
+                    (info.hwndFocus == Item(id) || ::IsChild(Item(id), info.hwndFocus)); // a combo box's edit, say
+            }, 2500))
+            break;
+    }
     for (char ch : text) {
         SHORT key = ch == '\r' ? VK_RETURN : ch == '\b' ? VK_BACK : ::VkKeyScanA(ch);
         Press(LOBYTE(key), (HIBYTE(key) & 2) != 0, (HIBYTE(key) & 1) != 0);
