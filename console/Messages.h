@@ -31,6 +31,6 @@ constexpr UINT WM_EXPORT_DONE = WM_USER + 18;
 // (posted, so that no message box ever keeps the worker waiting).
 constexpr UINT WM_RUN_REPORT = WM_USER + 19;
 
-// The pane -> itself: a replaced control (wParam) can be destroyed (posted;
-// WM_APP, clear of the rich edit's own messages).
+// The pane -> itself: the small controls it replaced can be destroyed
+// (posted; WM_APP, clear of the rich edit's own messages).
 constexpr UINT WM_PANE_DISPOSE = WM_APP + 0x103;

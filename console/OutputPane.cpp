@@ -57,6 +57,7 @@ void COutputPane::OnDestroy()
 {
     m_view.OnDestroy();
     m_retired.clear();
+    m_retiring.clear();
     Default();
 }
 
@@ -391,6 +392,9 @@ void COutputPane::TakeOver(HWND hNew)
     ::SetWindowLongPtrA(hOld, GWLP_ID, 0);
     ::SetWindowLongPtrA(hNew, GWLP_ID, nID);
     SubclassWindow(hNew);
+    // A disposal posted to the old control went with it.
+    if (!m_retiring.empty())
+        PostMessage(WM_PANE_DISPOSE);
     ::ShowWindow(hNew, SW_SHOWNA);
     if (bHadFocus)
         ::SetFocus(hNew);
@@ -404,7 +408,8 @@ void COutputPane::Retire(HWND hOld)
         return;
     ::ShowWindow(hOld, SW_HIDE);
     if (::SendMessageA(hOld, WM_GETTEXTLENGTH, 0, 0) <= kQuickDisposeChars) {
-        PostMessage(WM_PANE_DISPOSE, reinterpret_cast<WPARAM>(hOld));
+        m_retiring.emplace_back(hOld);
+        PostMessage(WM_PANE_DISPOSE);
     } else {
         if (m_retired.size() == kMaxRetired)
             m_retired.erase(m_retired.begin());
@@ -420,10 +425,8 @@ void COutputPane::DeferDispose()
         ::SetTimer(m_hWnd, kDisposeTimer, kDisposeIdleMs, nullptr);
 }
 
-LRESULT COutputPane::OnDispose(WPARAM wParam, LPARAM)
+LRESULT COutputPane::OnDispose(WPARAM, LPARAM)
 {
-    HWND hOld = reinterpret_cast<HWND>(wParam);
-    if (hOld != m_hWnd && ::IsWindow(hOld) && ::GetParent(hOld) == ::GetParent(m_hWnd))
-        ::DestroyWindow(hOld);
+    m_retiring.clear();
     return 0;
 }

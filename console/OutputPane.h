@@ -97,7 +97,7 @@ protected:
     void OnTimer(UINT_PTR nIDEvent);
     // Called when the control is being destroyed: so are its helpers.
     void OnDestroy();
-    // Called when a small replaced control (wParam) can be destroyed.
+    // Called when the small replaced controls can be destroyed.
     LRESULT OnDispose(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
@@ -116,5 +116,6 @@ private:
     COutputView m_view;
     bool m_bKeyAtATime = false;
     DWORD m_dwStyle = 0;      // the control's styles as the template gave them
-    std::vector<CWindowHandle> m_retired; // big replaced controls waiting for the pane to be idle
+    std::vector<CWindowHandle> m_retired;  // big replaced controls waiting for the pane to be idle
+    std::vector<CWindowHandle> m_retiring; // small ones, destroyed in a message of their own
 };
