@@ -41,7 +41,9 @@ BEGIN_MESSAGE_MAP(COutputPane, CRichEditCtrl)
     ON_MESSAGE(EM_UNDO, OnNoEdit)
     ON_MESSAGE(WM_VSCROLL, OnVScroll)
     ON_MESSAGE(WM_MOUSEWHEEL, OnUserScroll)
-    ON_MESSAGE(WM_LBUTTONUP, OnUserScroll)
+    ON_MESSAGE(WM_LBUTTONDOWN, OnMouseDown)
+    ON_MESSAGE(WM_LBUTTONUP, OnUserSelect)
+    ON_MESSAGE(WM_CAPTURECHANGED, OnCaptureChanged)
     ON_WM_PAINT()
     ON_WM_TIMER()
     ON_WM_DESTROY()
@@ -148,6 +150,7 @@ void COutputPane::TypeChar(UINT nChar, UINT nFlags)
         return;
     case 0x01: // Ctrl+A
         SetSel(0, -1);
+        m_view.OnUserSelect();
         return;
     case 0x1A: // Ctrl+Z on an empty line: Enter then ends the input
         m_input.MarkEndOfInput();
@@ -217,7 +220,7 @@ void COutputPane::OnKeyDown(UINT nChar, UINT, UINT)
         break;
     }
     Default();
-    m_view.OnUserScroll(false);
+    m_view.OnUserSelect(); // a move, a page, or Shift and a key: a selection
 }
 
 LRESULT COutputPane::OnGetDlgCode(WPARAM, LPARAM lParam)
@@ -263,6 +266,28 @@ LRESULT COutputPane::OnVScroll(WPARAM wParam, LPARAM)
 {
     LRESULT result = Default();
     m_view.OnUserScroll(LOWORD(wParam) == SB_THUMBTRACK);
+    return result;
+}
+
+LRESULT COutputPane::OnMouseDown(WPARAM, LPARAM)
+{
+    LRESULT result = Default();
+    m_view.OnUserScroll(true); // the view holds still while the user selects
+    return result;
+}
+
+LRESULT COutputPane::OnCaptureChanged(WPARAM, LPARAM lParam)
+{
+    LRESULT result = Default();
+    if (reinterpret_cast<HWND>(lParam) != m_hWnd)
+        m_view.OnUserSelect(); // the mouse was let go, or taken away
+    return result;
+}
+
+LRESULT COutputPane::OnUserSelect(WPARAM, LPARAM)
+{
+    LRESULT result = Default();
+    m_view.OnUserSelect();
     return result;
 }
 

@@ -87,10 +87,15 @@ protected:
     LRESULT OnPaste(WPARAM wParam, LPARAM lParam);
     LRESULT OnCut(WPARAM wParam, LPARAM lParam);
     LRESULT OnNoEdit(WPARAM wParam, LPARAM lParam);
-    // Called when the user scrolls: the view follows the output only from
-    // the bottom.
+    // Called when the user scrolls or selects: the view follows the output
+    // only from the bottom, and not while something is selected.
     LRESULT OnVScroll(WPARAM wParam, LPARAM lParam);
     LRESULT OnUserScroll(WPARAM wParam, LPARAM lParam);
+    LRESULT OnUserSelect(WPARAM wParam, LPARAM lParam);
+    // Called when the mouse button goes down in the pane: the view holds
+    // still until it is let go.
+    LRESULT OnMouseDown(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCaptureChanged(WPARAM wParam, LPARAM lParam);
     // Called when the control paints: the view keeps the time.
     void OnPaint();
     // Called when the view's pace, a repaint or a disposal is due.

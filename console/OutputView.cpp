@@ -159,7 +159,7 @@ void COutputView::Tick()
         else
             m_bSettled = true;
     }
-    if (m_build)
+    if (m_build && !m_bTracking) // the control stays the one the user holds
         StepRebuild(dwStart);
     // Skips come in runs: the next one finds its control made.
     if (m_bWantSpare && !bSkipped && !m_spare && TimeLeft(dwStart, 0))
@@ -298,10 +298,25 @@ bool COutputView::AtBottom() const
 void COutputView::OnUserScroll(bool bTracking)
 {
     m_bTracking = bTracking;
-    if (bTracking)
-        return;
+    if (!bTracking)
+        SetFollowing(AtBottom());
+}
+
+void COutputView::OnUserSelect()
+{
+    // A selection in the output is the user's: it stops the view following,
+    // as scrolling up does.
+    long nStart = 0, nEnd = 0;
+    m_pane.GetSel(nStart, nEnd);
+    bool bSelected = nStart != nEnd && nStart < m_nFinalChars + m_nLineChars;
+    m_bTracking = false;
+    SetFollowing(AtBottom() && !bSelected);
+}
+
+void COutputView::SetFollowing(bool bFollowing)
+{
     bool bWas = m_bFollowing;
-    m_bFollowing = AtBottom();
+    m_bFollowing = bFollowing;
     if (!m_bFollowing)
         AbortRebuild(); // a rebuild would take the user's place away
     if (m_bFollowing != bWas || HasWork())

@@ -25,10 +25,12 @@
 //    then takes the control's place (a rebuild);
 //  - a line shows at most kLongLineChars characters: the newest ones while
 //    it is the current line, the first ones once it is final;
-//  - the view follows the output only while it is at the bottom. The user
-//    scrolling away (wheel, keys, thumb, a selection dragged up) stops
-//    that; back at the bottom, or Ctrl+End, it follows again. While the
-//    user holds the thumb nothing is drawn; while not following, the view
+//  - the view follows the output only while it is at the bottom and the
+//    user has selected nothing in it. The user scrolling away (wheel, keys,
+//    thumb) or selecting (the mouse, Shift and the arrows) stops that; back
+//    at the bottom with nothing selected, or Ctrl+End, it follows again.
+//    While the user holds the thumb or the mouse button nothing is drawn;
+//    while not following, the view
 //    keeps the user's place and selection, adds the output below it up to
 //    kMaxChars and then waits (the store keeps everything meanwhile).
 //
@@ -72,8 +74,12 @@ public:
     bool OnTimer(UINT_PTR nIDEvent);
     // Called when the control paints.
     void OnPaint();
-    // Called when the user has scrolled the pane, or drags its thumb.
+    // Called when the user has scrolled the pane, or holds its thumb or the
+    // mouse button (bTracking): the view follows from the bottom.
     void OnUserScroll(bool bTracking);
+    // Called when the user may have selected (the mouse let go, a key): the
+    // view follows from the bottom while nothing is selected.
+    void OnUserSelect();
     // Ctrl+End: the view follows the output again.
     void Follow();
     // Find has moved the view: it keeps its place, as when the user scrolls.
@@ -107,6 +113,7 @@ private:
     void StepRebuild(DWORD dwStart);
     void FinishRebuild();
     void AbortRebuild();
+    void SetFollowing(bool bFollowing);
     void ScheduleRepaint();
     void Repaint();
 
