@@ -126,6 +126,10 @@ start_wineserver() {
     else
         "$WINE" wineboot </dev/null >/dev/null 2>&1
     fi
+    # The desktop's own process, started here with nothing inherited: else
+    # the first window of each test starts it, it inherits the test's output
+    # and CTest waits a second for it to go after every test.
+    "$WINE" explorer /desktop </dev/null >/dev/null 2>&1 &
 }
 
 stop_wine_env() {
