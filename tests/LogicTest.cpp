@@ -1,10 +1,14 @@
 // Command-line resolution on real files: a folder put on the search path
 // or made the current directory, and a file at the drive's root; the stdin
 // writer on a real pipe and on a handle that cannot be made non-blocking;
-// Find's looking.
+// an export job on a thread of its own, reporting to a window of the
+// test's; Find's looking.
+#include "console/ExportJob.h"
+#include "console/Messages.h"
 #include "console/TextFinder.h"
 #include "runner/CommandLine.h"
 #include "runner/StdinWriter.h"
+#include "helpers/Pattern.h"
 
 #include "TestSupport.h"
 
@@ -116,25 +120,30 @@ TEST(StdinWriter, EveryByteArrivesInOrderThenTheEndWithOrWithoutNonBlockingWrite
         writer.WriteKey('x');
         writer.EndInput();
         std::string got;
-        bool ended = WaitUntil([&] {
-            if (!bPipe) { // closed by the writer's thread once all is written
-                if (!CHandle(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)))
-                    return false;
-                got = ReadFileText(path);
-                return true;
+        ::testing::AssertionResult ended = ::testing::AssertionSuccess();
+        if (bPipe) {
+            // The worker's passes: each writes what the pipe takes, which
+            // this test then reads; until the end of input closes the pipe.
+            bool closed = false;
+            for (DWORD start = ::GetTickCount(); !closed && ::GetTickCount() - start < kTimeoutMs;) {
+                writer.Flush();
+                char buffer[65536];
+                DWORD available = 0, n = 0;
+                closed = !::PeekNamedPipe(read.get(), nullptr, 0, nullptr, &available, nullptr);
+                if (!closed && available > 0 && ::ReadFile(read.get(), buffer, sizeof buffer, &n, nullptr))
+                    got.append(buffer, n);
             }
-            writer.Flush(); // the worker's pass
-            char buffer[4096];
-            DWORD available = 0, n = 0;
-            if (!::PeekNamedPipe(read.get(), nullptr, 0, nullptr, &available, nullptr))
-                return true; // the write end is closed
-            if (available > 0 && ::ReadFile(read.get(), buffer, sizeof buffer, &n, nullptr))
-                got.append(buffer, n);
-            return false;
-        });
+            if (!closed)
+                ended = ::testing::AssertionFailure() << "the end of input did not close the pipe; " << got.size() << " bytes came";
+        } else { // closed by the writer's thread once all is written
+            ended = WaitFor("the writer's thread to write all and close the file", [&] {
+                return static_cast<bool>(CHandle(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)));
+            });
+            got = ReadFileText(path);
+        }
         writer.Close();
-        EXPECT_TRUE(ended) << "the end of input closes the handle";
-        EXPECT_TRUE(WaitUntil([&] { return CountThreads(::GetCurrentProcessId()) == threads; })) << "and its thread ends";
+        EXPECT_TRUE(ended);
+        EXPECT_TRUE(WaitFor("the writer's thread to end", [&] { return CountThreads(::GetCurrentProcessId()) == threads; }));
         EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " bytes";
         ::DeleteFileA(path.c_str());
     }
@@ -173,4 +182,56 @@ TEST(TextFinder, FindsEachWayWithCaseAndWholeWords)
                             std::to_string(got));
     }
     EXPECT_EQ(std::vector<std::string>{}, wrong);
+}
+
+namespace {
+
+// A window of the test's for a worker to report to; its messages are
+// handled as any window's would be (nothing but the default).
+CWindowHandle HostWindow()
+{
+    return CWindowHandle(::CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+}
+
+} // namespace
+
+// A Save away from the window: one at a time, its progress counted as it
+// writes, and a Cancel that removes the partial file. Its end is posted to
+// the owner.
+TEST(ExportJob, OneAtATimeItsProgressAndCancelRemovesThePartialFile)
+{
+    CWindowHandle owner = HostWindow();
+    auto done = [&] {
+        MSG msg;
+        return WaitFor("WM_EXPORT_DONE", [&] { return ::PeekMessageA(&msg, owner.get(), WM_EXPORT_DONE, WM_EXPORT_DONE, PM_REMOVE) != FALSE; });
+    };
+    CScreenModel model;
+    const std::string text = Pattern(32 << 20);
+    model.Write(text.data(), text.size());
+    const std::string pipeName = "\\\\.\\pipe\\vorlik-export", path = TempPath("vorlik-export") + ".txt";
+    CHandle pipe(::CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 4096, 0, nullptr));
+    CExportJob job;
+    ASSERT_TRUE(job.Start(owner.get(), std::make_unique<CTextExport>(model), CExportJob::save, pipeName.c_str()));
+    ::ConnectNamedPipe(pipe.get(), nullptr);
+    EXPECT_FALSE(job.Start(owner.get(), std::make_unique<CTextExport>(model), CExportJob::save, path.c_str()))
+        << "a second one is refused while one runs";
+    std::vector<int> percents{ job.GetPercent() };
+    char buffer[65536];
+    DWORD n = 0;
+    for (size_t got = 0; ::ReadFile(pipe.get(), buffer, sizeof buffer, &n, nullptr); got += n)
+        if (got > text.size() / 2 && percents.size() == 1)
+            percents.push_back(job.GetPercent());
+    EXPECT_TRUE(done());
+    EXPECT_TRUE(job.Finish().bDone);
+    EXPECT_EQ(0, percents[0]);
+    EXPECT_GE(percents.at(1), 40) << "half written";
+
+    // Cancelled at once, a Save of 32 MB has written little and removes it.
+    ASSERT_TRUE(job.Start(owner.get(), std::make_unique<CTextExport>(model), CExportJob::save, path.c_str()));
+    job.Cancel();
+    EXPECT_TRUE(done());
+    CExportJob::CResult result = job.Finish();
+    EXPECT_TRUE(result.bCancelled);
+    EXPECT_FALSE(result.bDone);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(path.c_str())) << "no partial file";
 }

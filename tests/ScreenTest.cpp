@@ -63,6 +63,8 @@ TEST(ScreenModel, BytesInLinesAndColoursOut)
         { "RGB", "\x1b[38;2;1;2;3mx", "{010203}x{}" },
         { "RGB, colon form", "\x1b[38:2::1:2:3mx", "{010203}x{}" },
         { "background numbers are not colours", "\x1b[48;5;196;31mx", "{c50f1f}x{}" },
+        { "a background of 256 colours is no text colour", "\x1b[48;5;31mx", "x" },
+        { "an RGB background is no text colour", "\x1b[48;2;31;32;33mx\x1b[48:2::31:32:33my", "xy" },
         { "reverse, underline, background dropped", "\x1b[7;4;41mx", "x" },
         { "39 is the default", "\x1b[31ma\x1b[39mb", "{c50f1f}a{}b" },
         { "white is the pane's text colour", "\x1b[37mw", "w" },
@@ -80,6 +82,7 @@ TEST(ScreenModel, BytesInLinesAndColoursOut)
         { "C0 inside a sequence is carried out", "ab\x1b[\r31mc", "{c50f1f}c{}b" },
         { "an over-long string is dropped", osc, std::string(903, 'x') + "y" },
         { "UTF-8 of 2, 3 and 4 bytes", "\xc3\xa9\xe6\x97\xa5\xf0\x9f\x98\x80", "\xc3\xa9\xe6\x97\xa5\xf0\x9f\x98\x80" },
+        { "UTF-8 from U+F000 to U+FFFF", "\xef\x80\x80\xef\xbc\xa1\xef\xbf\xbd\xef\xbf\xbf", "\xef\x80\x80\xef\xbc\xa1\xef\xbf\xbd\xef\xbf\xbf" },
         { "bad UTF-8 is U+FFFD", "\xff\xc3(", "\xef\xbf\xbd\xef\xbf\xbd(" },
         { "a long line is kept whole", std::string(40000, 'x') + "\n", std::string(40000, 'x') + "\n" },
         { "a long line, overwritten after its kept part",
@@ -137,9 +140,12 @@ TEST(ScreenModel, ExportPicksItsEncodingAndEndsLinesWithCrLf)
         { COutputDecoder::oem, "\xc4\xc5\xb3\n", "\xEF\xBB\xBF\xe2\x94\x80\xe2\x94\xbc\xe2\x94\x82\r\n" },
         { COutputDecoder::utf8, "\xe6\x97\xa5\xe6\x9c\xac\n", "\xEF\xBB\xBF\xe6\x97\xa5\xe6\x9c\xac\r\n" },
         { COutputDecoder::utf8, "\x1b[31mplain\x1b[0m\r\n", "plain\r\n" },
+        // A character cut by the export's 1 MiB read pieces.
+        { COutputDecoder::utf8, std::string((1 << 20) - 1, 'x') + "\xef\xbc\xa1\n",
+          "\xEF\xBB\xBF" + std::string((1 << 20) - 1, 'x') + "\xef\xbc\xa1\r\n" },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.in);
+        SCOPED_TRACE(c.in.substr(0, 40));
         CScreenModel model;
         model.SetCodePage(c.codePage);
         model.Write(c.in.data(), c.in.size());

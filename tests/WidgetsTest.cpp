@@ -4,6 +4,7 @@
 // the control's pixels, and its worker).
 #include "TestConsole.h"
 #include "widgets/AboutBox.h"
+#include "widgets/LinkLabel.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +14,11 @@ using namespace testsupport;
 
 namespace {
 
-class CTestAbout : public CAboutBox {
-public:
-    using CAboutBox::m_homeLink;
-    using CAboutBox::m_mailLink;
-};
+// The link label bound to control id of the About box.
+CLinkLabel& Link(HWND hDlg, int id)
+{
+    return dynamic_cast<CLinkLabel&>(*CWnd::FromHandlePermanent(::GetDlgItem(hDlg, id)));
+}
 
 std::string Rgb(COLORREF c)
 {
@@ -61,7 +62,7 @@ std::string TipOf(HWND hLabel)
 
 TEST(AboutBox, ItsLinksAreFittedTippedColouredAndOkHasTheFocus)
 {
-    CTestAbout box;
+    CAboutBox box;
     std::vector<std::string> seen;
     CRect fitted, placed;
     bool okFocused = false;
@@ -73,7 +74,7 @@ TEST(AboutBox, ItsLinksAreFittedTippedColouredAndOkHasTheFocus)
         OnUiThread(hDlg, [&] {
             okFocused = ::GetFocus() == ::GetDlgItem(hDlg, IDOK);
             seen = { TipOf(hMail), WindowText(hMail), TipOf(hHome), WindowText(hHome) };
-            box.m_homeLink.SetTarget("https://example.org/");
+            Link(hDlg, IDC_HOMEPAGE).SetTarget("https://example.org/");
             seen.insert(seen.end(), { TipOf(hHome), WindowText(hHome) });
         });
         auto look = [&](const char* what) {
@@ -82,15 +83,15 @@ TEST(AboutBox, ItsLinksAreFittedTippedColouredAndOkHasTheFocus)
             seen.push_back(std::string(what) + ": " + Colours(hDlg, IDC_MAILTO) + (info.hwndCapture == hMail ? " captured" : ""));
         };
         look("plain");
-        OnUiThread(hDlg, [&] { box.m_mailLink.MarkVisited(TRUE); });
+        OnUiThread(hDlg, [&] { Link(hDlg, IDC_MAILTO).MarkVisited(TRUE); });
         look("visited");
-        ::SendMessageA(hMail, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
-        ::SendMessageA(hMail, WM_MOUSEMOVE, 0, MAKELPARAM(3, 2));
+        SendTo(hMail, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+        SendTo(hMail, WM_MOUSEMOVE, 0, MAKELPARAM(3, 2));
         look("over it");
-        ::SendMessageA(hMail, WM_MOUSEMOVE, 0, MAKELPARAM(5000, 2));
+        SendTo(hMail, WM_MOUSEMOVE, 0, MAKELPARAM(5000, 2));
         look("left it");
         ::PostMessageA(::GetDlgItem(hDlg, IDOK), BM_CLICK, 0, 0);
-        WaitUntil([&] { return !::IsWindow(hDlg); });
+        EXPECT_TRUE(WaitFor("the About box to close", [&] { return !::IsWindow(hDlg); }));
     });
     const std::string hover = Rgb(::GetSysColor(COLOR_HIGHLIGHT));
     EXPECT_EQ((std::vector<std::string>{ "mailto:quorvel@example.org", "quorvel@example.org",
@@ -128,14 +129,15 @@ TEST(AboutBox, ALinkTheShellCannotOpenGoesToTheHtmProgramAndAFailureIsReported)
     for (const auto& c : cases) {
         ::RegSetValueA(HKEY_CLASSES_ROOT, "VorlikTestPage\\shell\\open\\command", REG_SZ, c.first.c_str(),
                        static_cast<DWORD>(c.first.size()));
-        CTestAbout box;
+        CAboutBox box;
         RunModalWith(box, [&](HWND hDlg) {
-            OnUiThread(hDlg, [&] { box.m_homeLink.SetTarget(target.c_str()), box.m_homeLink.MarkVisited(c.second); });
-            ::SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_HOMEPAGE, STN_CLICKED),
-                           reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, IDC_HOMEPAGE)));
+            OnUiThread(hDlg, [&] { Link(hDlg, IDC_HOMEPAGE).SetTarget(target.c_str()), Link(hDlg, IDC_HOMEPAGE).MarkVisited(c.second); });
+            SendTo(hDlg, WM_COMMAND, MAKEWPARAM(IDC_HOMEPAGE, STN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, IDC_HOMEPAGE)));
             visited.push_back(Colours(hDlg, IDC_HOMEPAGE).find("85,26,139") == 0);
         });
-        WaitUntil([&] { return ReadFileText(argFile) == target; });
+        if (c.second == FALSE) { // the .htm program runs and writes what it was given
+            EXPECT_TRUE(WaitFor("the .htm program to write its argument", [&] { return ReadFileText(argFile) == target; }));
+        }
     }
     ::RegSetValueA(HKEY_CLASSES_ROOT, ".htm", REG_SZ, oldHtm, static_cast<DWORD>(strlen(oldHtm)));
     ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "VorlikTestPage");
@@ -186,38 +188,40 @@ int Shown(HWND hCtl, bool bRepaint = false)
 
 } // namespace
 
-// Each line: the stored frame index, the frame on screen, and after a
-// repaint.
+// Each line: the frame on screen, and after a repaint (the frame the
+// control keeps).
 TEST(BusyAnimation, StopLeavesTheLastFrameDrawnAndNoWorkerOutlivesTheWindow)
 {
-    CTestConsole dlg;
+    CConsoleDlg dlg;
     std::vector<std::string> log;
     CRect client;
     int workersWhileRunning = -1, workersAfterWindowGone = -1;
     RunModalWith(dlg, [&](HWND hDlg) {
         const int baseline = CountThreads(::GetCurrentProcessId()); // the dialog's thread and this one
         HWND hCtl = ::GetDlgItem(hDlg, IDC_BUSY);
-        CBusyAnimation& busy = dlg.m_busy;
+        auto& busy = dynamic_cast<CBusyAnimation&>(*CWnd::FromHandlePermanent(hCtl));
         ::GetClientRect(hCtl, client);
-        auto index = [&] { return std::to_string(Ask(hDlg, [&] { return busy.GetCurrentFrame(); })); };
+        auto shown = [&] {
+            std::string onScreen = std::to_string(Shown(hCtl));
+            return onScreen + " " + std::to_string(Shown(hCtl, true));
+        };
         for (int frame : { 3, 6, 4 }) {
             OnUiThread(hDlg, [&] { busy.Start(), busy.Start(); }); // the second start replaces the first worker
             workersWhileRunning = CountThreads(::GetCurrentProcessId()) - baseline;
-            WaitUntil([&] { return Shown(hCtl) == frame; });
+            EXPECT_TRUE(WaitFor("frame " + std::to_string(frame), [&] { return Shown(hCtl) == frame; }));
             OnUiThread(hDlg, [&] { busy.Stop(); });
-            int shown = Shown(hCtl);
-            log.push_back(index() + " " + std::to_string(shown) + " " + std::to_string(Shown(hCtl, true)));
+            log.push_back(shown());
         }
         OnUiThread(hDlg, [&] { busy.Start(), busy.Stop(); }); // stopped before it drew a frame
-        log.push_back(index() + " " + std::to_string(Shown(hCtl)));
+        log.push_back(shown());
         OnUiThread(hDlg, [&] { busy.Start(), ::DestroyWindow(hCtl); });
-        WaitUntil([&] { return CountThreads(::GetCurrentProcessId()) == baseline; });
+        EXPECT_TRUE(WaitFor("the worker to end with its window", [&] { return CountThreads(::GetCurrentProcessId()) == baseline; }));
         workersAfterWindowGone = CountThreads(::GetCurrentProcessId()) - baseline;
     });
     EXPECT_EQ(32, client.Width());
     EXPECT_EQ(32, client.Height());
-    EXPECT_EQ((std::vector<std::string>{ "3 3 3", "0 6 0", "4 4 4", "3 4" }), log)
-        << "after the last frame the index has wrapped to 0; a stop before the first frame steps back";
+    EXPECT_EQ((std::vector<std::string>{ "3 3", "6 0", "4 4", "4 3" }), log)
+        << "after the last frame the control keeps frame 0; a stop before the first frame steps back";
     EXPECT_EQ(1, workersWhileRunning) << "one worker at a time";
     EXPECT_EQ(0, workersAfterWindowGone);
 }

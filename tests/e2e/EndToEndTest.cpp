@@ -51,7 +51,7 @@ TEST(EndToEnd, CommandLinesAndWhatTheyGive)
         SCOPED_TRACE(c.command.substr(0, 40));
         std::vector<std::string> boxes;
         vorlik.Run(c.command);
-        EXPECT_TRUE(vorlik.WaitForEnd(&boxes));
+        EXPECT_TRUE(vorlik.WaitForEnd(&boxes, c.box.empty() ? 0 : 1));
         EXPECT_EQ(c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{ "Vorlik: " + c.box }, boxes);
         EXPECT_TRUE(c.pane == "*" || c.pane + kEnd == vorlik.PaneText()) << vorlik.PaneText().substr(0, 200);
         EXPECT_TRUE(c.saved.empty() || c.saved == vorlik.CopyOutput()) << "Copy";
@@ -139,27 +139,27 @@ TEST(Keyboard, EnterRunsTheCommandAndALineGoesToTheChildAsEdited)
 {
     VorlikProcess vorlik;
     ASSERT_TRUE(vorlik.Ready());
-    vorlik.Keys(IDC_COMMAND, "cmd\r");
+    ASSERT_TRUE(vorlik.Keys(IDC_COMMAND, "cmd\r"));
     ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "cmd.exe"));
-    vorlik.Keys(IDC_OUTPUT, "echo hello vorlik\r");
+    ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, "echo hello vorlik\r"));
     // The typed line, then cmd's answer; the banner and prompt may come
     // before or after the typed line.
-    EXPECT_TRUE(WaitUntil([&] {
+    EXPECT_TRUE(WaitFor("cmd's answer after the typed line", [&] {
         std::string t = vorlik.PaneText();
         size_t typed = t.find("echo hello vorlik\r\n");
         return typed != std::string::npos && t.find("hello vorlik\r\n", typed + 5) != std::string::npos;
-    })) << vorlik.PaneText();
-    vorlik.Keys(IDC_OUTPUT, "exit\r");
-    EXPECT_TRUE(vorlik.WaitForEnd()) << "exit reached the interpreter whole: " << vorlik.PaneText();
+    }, [&] { return vorlik.PaneText(); }));
+    ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, "exit\r"));
+    EXPECT_TRUE(vorlik.WaitForEnd()) << "exit reached the interpreter whole";
 
     vorlik.Run("ChildTool cat");
     ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe"));
     SetClipboardText("one\r\ntwo\r\n");
-    vorlik.Keys(IDC_OUTPUT, "");
-    VorlikProcess::Press('V', true);
-    EXPECT_TRUE(vorlik.PaneHas("one\r\ntwo\r\none\r\ntwo\r\n")) << "typed, then echoed: " << vorlik.PaneText();
-    VorlikProcess::Press('Z', true);
-    VorlikProcess::Press(VK_RETURN);
+    ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, ""));
+    vorlik.Press('V', true);
+    EXPECT_TRUE(vorlik.PaneHas("one\r\ntwo\r\none\r\ntwo\r\n")) << "typed, then echoed";
+    vorlik.Press('Z', true);
+    vorlik.Press(VK_RETURN);
     EXPECT_TRUE(vorlik.WaitForEnd()) << "the child read to the end of its input";
     EXPECT_NE(std::string::npos, vorlik.PaneText().find("^Z\r\neof\r\n")) << vorlik.PaneText();
 }
@@ -173,31 +173,34 @@ TEST(Keyboard, EarlierOutputNeverChangesAndOutputGoesAboveTheLineBeingTyped)
     std::string before = vorlik.PaneText();
     // Tab into the pane from the command box, then keys that would replace
     // or delete a selection.
-    vorlik.Keys(IDC_COMMAND, "");
-    VorlikProcess::Press(VK_TAB);
-    VorlikProcess::Press(VK_TAB);
-    VorlikProcess::Press('A', true);
-    VorlikProcess::Press(VK_DELETE);
-    VorlikProcess::Press('X', true);
-    vorlik.Keys(IDC_OUTPUT, "x\b\by");
-    EXPECT_TRUE(WaitUntil([&] { return vorlik.PaneText() == before + "y"; })) << vorlik.PaneText();
+    ASSERT_TRUE(vorlik.Keys(IDC_COMMAND, ""));
+    vorlik.Press(VK_TAB);
+    vorlik.Press(VK_TAB);
+    vorlik.Press('A', true);
+    vorlik.Press(VK_DELETE);
+    vorlik.Press('X', true);
+    ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, "x\b\by"));
+    EXPECT_TRUE(vorlik.PaneEndsWith(before + "y"));
 
     vorlik.Run("ChildTool stamps 100000 100");
-    ASSERT_TRUE(vorlik.PaneHas("\r\n"));
-    vorlik.Keys(IDC_OUTPUT, "abc");
-    EXPECT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(WaitFor("the run's first line", [&] {
+        std::string t = vorlik.PaneText();
+        return t.find('~') == std::string::npos && t.find("\r\n") != std::string::npos;
+    }, [&] { return vorlik.PaneText(); }));
+    ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, "abc"));
+    EXPECT_TRUE(WaitFor("five lines of output above the line being typed", [&] {
         std::string text = vorlik.PaneText();
-        return std::count(text.begin(), text.end(), '\n') >= 5 && text.size() > 5 &&
-            text.compare(text.size() - 5, 5, "\r\nabc") == 0;
-    })) << vorlik.PaneText();
-    VorlikProcess::Press('C', true); // nothing selected: as Stop
+        return std::count(text.begin(), text.end(), '\n') >= 5 && EndsWith(text, "\r\nabc");
+    }, [&] { return Tail(vorlik.PaneText()); }));
+    vorlik.Press('C', true); // nothing selected: as Stop
     EXPECT_TRUE(vorlik.PaneHas(kEnd + "abc")) << "the line being typed stays last";
 }
 
 // Keys that each do one thing, pressed for real: Escape closes only a
-// window that has shown nothing; Up and Down recall the lines sent; Tab
-// only moves the focus, in both input modes; Ctrl+F, F3 and Shift+F3 find
-// in the pane, and say when there is nothing more.
+// window that has shown nothing; Up and Down recall the lines sent, a line
+// sent twice in a row once; Tab only moves the focus, in both input modes;
+// Ctrl+F, F3 and Shift+F3 find in the pane, with the Find dialog's options,
+// and say when there is nothing more.
 TEST(Keyboard, EscapeRecallTabAndFindEachDoOneThing)
 {
     {
@@ -217,26 +220,32 @@ TEST(Keyboard, EscapeRecallTabAndFindEachDoOneThing)
             ++n;
         return n;
     };
+    auto counts = [&](const std::string& what, size_t n) {
+        return WaitFor(std::to_string(n) + " times \"" + what + "\"", [&] { return count(what) == n; },
+                       [&] { return Tail(vorlik.PaneText()); });
+    };
     vorlik.Run("cmd");
     ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "cmd.exe"));
-    vorlik.Keys(IDC_OUTPUT, "echo first\r"); // a line at a time: Wine's cmd drops what follows a line in one read
-    EXPECT_TRUE(WaitUntil([&] { return count("first\r\n") == 2; })) << vorlik.PaneText();
-    vorlik.Keys(IDC_OUTPUT, "echo second\r");
-    EXPECT_TRUE(WaitUntil([&] { return count("second\r\n") == 2; })) << vorlik.PaneText();
-    vorlik.Keys(IDC_OUTPUT, "echo x");
-    VorlikProcess::Press(VK_UP);
-    EXPECT_TRUE(WaitUntil([&] { return EndsWith(vorlik.PaneText(), ">echo second"); })) << vorlik.PaneText();
-    VorlikProcess::Press(VK_DOWN);
-    EXPECT_TRUE(WaitUntil([&] { return EndsWith(vorlik.PaneText(), ">echo x"); })) << "Down past the newest: as typed";
-    VorlikProcess::Press(VK_ESCAPE); // in the pane: clears the line
-    VorlikProcess::Press(VK_UP);
-    VorlikProcess::Press(VK_UP);
-    VorlikProcess::Press(VK_RETURN);
-    EXPECT_TRUE(WaitUntil([&] { return count("echo first\r\n") == 2 && count("first\r\n") == 4; }))
-        << "Up, Up, Enter: the first line again, and only it reached cmd: " << vorlik.PaneText();
-    vorlik.Keys(IDC_COMMAND, "");
-    VorlikProcess::Press(VK_ESCAPE); // output shown: nothing happens, not even a refusal
-    vorlik.Keys(IDC_OUTPUT, "exit\r");
+    // A line at a time: Wine's cmd drops what follows a line in one read.
+    const std::pair<std::string, size_t> sends[] = { { "first", 2 }, { "second", 2 }, { "second", 4 } };
+    for (const auto& send : sends) {
+        ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, "echo " + send.first + "\r"));
+        EXPECT_TRUE(counts(send.first + "\r\n", send.second)) << "sent and answered";
+    }
+    ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, "echo x"));
+    vorlik.Press(VK_UP);
+    EXPECT_TRUE(vorlik.PaneEndsWith(">echo second"));
+    vorlik.Press(VK_DOWN);
+    EXPECT_TRUE(vorlik.PaneEndsWith(">echo x")) << "Down past the newest: as typed";
+    vorlik.Press(VK_ESCAPE); // in the pane: clears the line
+    vorlik.Press(VK_UP);
+    vorlik.Press(VK_UP);
+    vorlik.Press(VK_RETURN);
+    EXPECT_TRUE(counts("first\r\n", 4)) << "Up, Up, Enter: the first line again (a line sent twice is recalled once)";
+    EXPECT_EQ(2u, count("echo first\r\n")) << "and only it reached cmd";
+    ASSERT_TRUE(vorlik.Keys(IDC_COMMAND, ""));
+    vorlik.Press(VK_ESCAPE); // output shown: nothing happens, not even a refusal
+    ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, "exit\r"));
     EXPECT_TRUE(vorlik.WaitForEnd());
     EXPECT_EQ(nullptr, FindMessageBox(vorlik.Pid()));
 
@@ -248,12 +257,13 @@ TEST(Keyboard, EscapeRecallTabAndFindEachDoOneThing)
     for (const char* pair : { "ab", "cd" }) { // line input, then each key at once
         vorlik.Run("ChildTool cat");
         ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe"));
-        vorlik.Keys(IDC_OUTPUT, std::string(1, pair[0]));
-        VorlikProcess::Press(VK_TAB);
-        EXPECT_TRUE(WaitUntil([&] { return focus() == IDC_STOP; })) << pair << ": Tab moved the focus on";
-        vorlik.Keys(IDC_OUTPUT, std::string(1, pair[1]) + "\r");
-        EXPECT_TRUE(WaitUntil([&] { return count(std::string(1, pair[0])) == 2 && count(std::string(1, pair[1])) == 2; }))
-            << "typed and echoed by the child, nothing lost";
+        ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, std::string(1, pair[0])));
+        vorlik.Press(VK_TAB);
+        EXPECT_TRUE(WaitFor("the focus on Stop", [&] { return focus() == IDC_STOP; })) << pair << ": Tab moved the focus on";
+        ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, std::string(1, pair[1]) + "\r"));
+        EXPECT_TRUE(WaitFor("both keys typed and echoed", [&] {
+            return count(std::string(1, pair[0])) == 2 && count(std::string(1, pair[1])) == 2;
+        }, [&] { return vorlik.PaneText(); })) << "nothing lost";
         EXPECT_EQ(0u, count("\t")) << vorlik.PaneText();
         vorlik.Click(IDC_STOP);
         EXPECT_TRUE(vorlik.WaitForEnd());
@@ -262,22 +272,24 @@ TEST(Keyboard, EscapeRecallTabAndFindEachDoOneThing)
 
     vorlik.Run("ChildTool print alpha,beta,alphabet,ALPHA");
     ASSERT_TRUE(vorlik.WaitForEnd());
-    vorlik.Keys(IDC_COMMAND, "");
-    VorlikProcess::Press('F', true);
+    ASSERT_TRUE(vorlik.Keys(IDC_COMMAND, ""));
+    vorlik.Press('F', true);
     HWND hFind = WaitForTopWindow(vorlik.Pid(), "Find");
     ASSERT_NE(nullptr, hFind) << "Ctrl+F";
+    ASSERT_TRUE(WaitFor("the Find dialog in the foreground", [&] { return ::GetForegroundWindow() == hFind; }));
     std::vector<std::string> found;
     auto selection = [&] {
-        DWORD sel = static_cast<DWORD>(::SendMessageA(vorlik.Item(IDC_OUTPUT), EM_GETSEL, 0, 0));
+        DWORD sel = static_cast<DWORD>(SendToItem(vorlik.Dialog(), IDC_OUTPUT, EM_GETSEL));
         return std::to_string(LOWORD(sel)) + "-" + std::to_string(HIWORD(sel));
     };
+    // Each press moves the selection to the match expected: a new place.
     auto press = [&](WORD vk, bool bShift, const std::string& expected) {
-        VorlikProcess::Press(vk, false, bShift);
-        WaitUntil([&] { return selection() == expected; });
+        vorlik.Press(vk, false, bShift);
+        EXPECT_TRUE(WaitFor("the match at " + expected, [&] { return selection() == expected; }, selection));
         found.push_back(selection());
     };
     for (char ch : std::string("alpha"))
-        VorlikProcess::Press(static_cast<WORD>(::toupper(ch)));
+        vorlik.Press(static_cast<WORD>(::toupper(ch)));
     press(VK_RETURN, false, "0-5"); // Find Next, from the caret at the end: on from the top
     press(VK_F3, false, "11-16");
     press(VK_F3, false, "20-25");
@@ -286,16 +298,29 @@ TEST(Keyboard, EscapeRecallTabAndFindEachDoOneThing)
     press(VK_F3, true, "20-25");
     EXPECT_EQ((std::vector<std::string>{ "0-5", "11-16", "20-25", "11-16", "0-5", "20-25" }), found)
         << "Find Next, F3, F3, Shift+F3, Shift+F3, Shift+F3";
-    ::SetDlgItemTextA(hFind, 0x480, "omega");
-    VorlikProcess::Press(VK_RETURN);
+    // The dialog's options, and F3 keeps them.
+    found.clear();
+    const int kWholeWord = 0x410, kMatchCase = 0x411;
+    SendTo(::GetDlgItem(hFind, kMatchCase), BM_CLICK);
+    press(VK_RETURN, false, "0-5");
+    press(VK_F3, false, "11-16");
+    press(VK_F3, false, "0-5");
+    SendTo(::GetDlgItem(hFind, kMatchCase), BM_CLICK);
+    SendTo(::GetDlgItem(hFind, kWholeWord), BM_CLICK);
+    press(VK_RETURN, false, "20-25");
+    press(VK_F3, false, "0-5");
+    EXPECT_EQ((std::vector<std::string>{ "0-5", "11-16", "0-5", "20-25", "0-5" }), found)
+        << "Match case skips ALPHA, Whole word skips alphabet";
+    SendTo(::GetDlgItem(hFind, 0x480), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("omega"));
+    vorlik.Press(VK_RETURN);
     HWND hBox = nullptr;
-    EXPECT_TRUE(WaitUntil([&] { return (hBox = FindMessageBox(vorlik.Pid())) != nullptr; }));
+    ASSERT_TRUE(WaitFor("Cannot find", [&] { return (hBox = FindMessageBox(vorlik.Pid())) != nullptr; }));
     EXPECT_EQ("Cannot find \"omega\"", MessageBoxText(hBox));
     EXPECT_EQ(hFind, ::GetWindow(hBox, GW_OWNER)) << "over the window that was active";
     DismissMessageBox(hBox);
-    WaitUntil([&] { return ::GetForegroundWindow() == hFind; });
-    VorlikProcess::Press(VK_ESCAPE);
-    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(hFind); })) << "Escape closes the Find dialog";
+    ASSERT_TRUE(WaitFor("the Find dialog in the foreground again", [&] { return ::GetForegroundWindow() == hFind; }));
+    vorlik.Press(VK_ESCAPE);
+    EXPECT_TRUE(WaitFor("the Find dialog to close", [&] { return !::IsWindow(hFind); })) << "Escape closes it";
     EXPECT_TRUE(vorlik.Answers()) << "and only it";
     EXPECT_TRUE(::IsWindow(vorlik.Dialog()));
 }
@@ -303,17 +328,16 @@ TEST(Keyboard, EscapeRecallTabAndFindEachDoOneThing)
 TEST(Keyboard, OptionsAndAcceleratorsAndTheOptionsKept)
 {
     const char* settings = "software\\Quorvel's Tools\\Vorlik\\Settings";
-    ::SHDeleteKeyA(HKEY_CURRENT_USER, settings);
     VorlikProcess vorlik;
     ASSERT_TRUE(vorlik.Ready());
     vorlik.Command(IDM_KEYATATIME);
     vorlik.Run("ChildTool cat");
     ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe"));
-    vorlik.Keys(IDC_OUTPUT, "hi");
-    EXPECT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, "hi"));
+    EXPECT_TRUE(WaitFor("each key sent at once, without Enter, and echoed", [&] {
         std::string t = vorlik.PaneText();
         return std::count(t.begin(), t.end(), 'h') == 2 && std::count(t.begin(), t.end(), 'i') == 2;
-    })) << "each key sent at once, without Enter, and echoed: " << vorlik.PaneText();
+    }, [&] { return vorlik.PaneText(); }));
     vorlik.Click(IDC_STOP);
     EXPECT_TRUE(vorlik.WaitForEnd());
     DWORD keyAtATime = 0, size = sizeof keyAtATime;
@@ -321,22 +345,24 @@ TEST(Keyboard, OptionsAndAcceleratorsAndTheOptionsKept)
     EXPECT_EQ(1u, keyAtATime) << "kept in the profile";
     vorlik.Command(IDM_KEYATATIME); // back to line input
 
-    vorlik.Keys(IDC_OUTPUT, "");
-    VorlikProcess::Press('S', true);
+    ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, ""));
+    vorlik.Press('S', true);
     HWND hSave = WaitForTopWindow(vorlik.Pid(), "Save As");
-    EXPECT_NE(nullptr, hSave) << "Ctrl+S is File > Save";
+    ASSERT_NE(nullptr, hSave) << "Ctrl+S is File > Save";
     ::PostMessageA(hSave, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(hSave); }));
-    VorlikProcess::Press(VK_F1);
+    EXPECT_TRUE(WaitFor("the Save As dialog to close", [&] { return !::IsWindow(hSave); }));
+    ASSERT_TRUE(WaitFor("Vorlik in the foreground again", [&] { return ::GetForegroundWindow() == vorlik.Dialog(); }));
+    vorlik.Press(VK_F1);
     HWND hAbout = WaitForTopWindow(vorlik.Pid(), "About");
-    EXPECT_EQ("Quorvel", WindowText(::GetDlgItem(hAbout, IDC_AUTHOR))) << "F1 is Help > About";
+    ASSERT_NE(nullptr, hAbout) << "F1 is Help > About";
+    EXPECT_EQ("Quorvel", WindowText(::GetDlgItem(hAbout, IDC_AUTHOR)));
     EXPECT_FALSE(::IsWindowEnabled(vorlik.Dialog())) << "modal over the main window";
     ::PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(vorlik.Dialog()) != FALSE; }));
+    EXPECT_TRUE(WaitFor("the main window enabled again", [&] { return ::IsWindowEnabled(vorlik.Dialog()) != FALSE; }));
 
     vorlik.Command(IDM_CP_UTF8);
     ASSERT_TRUE(vorlik.Exit());
-    VorlikProcess again; // the options as they were left
+    VorlikProcess again(true); // the options as they were left
     ASSERT_TRUE(again.Ready());
     again.Run("ChildTool write caf\\xc3 \\xa9"); // a character split between two writes
     EXPECT_TRUE(again.WaitForEnd());
@@ -379,54 +405,108 @@ TEST(EndToEnd, EachCodePageShowsSavesAndCopiesEveryCharacter)
 }
 
 // At thousands of lines a second the view stays where the user put it
-// (PageUp, the wheel) while the output goes on below it; Ctrl+End follows
-// the output again.
+// (PageUp, the wheel, a selection dragged up past the top) while the output
+// goes on below it, and so does the selection; Ctrl+End follows the output
+// again.
 TEST(Keyboard, TheViewStaysWhereTheUserScrolledWhileAFastChildWrites)
 {
     VorlikProcess vorlik;
     ASSERT_TRUE(vorlik.Ready());
-    auto pane = [&](UINT message) { return static_cast<long>(::SendMessageA(vorlik.Item(IDC_OUTPUT), message, 0, 0)); };
-    // Where the view is once the keys pressed have been handled.
-    auto place = [&] {
-        long first = -1;
-        WaitUntil([&] { return std::exchange(first, (::Sleep(100), pane(EM_GETFIRSTVISIBLELINE))) == first; });
-        return first;
+    // The view, read from one control: it may be replaced as the output goes.
+    struct View {
+        long first, lines;
+        std::pair<DWORD, DWORD> sel;
     };
-    // Whether the view holds for a second while the output grows by more
-    // than 2,000 lines; what it did otherwise.
-    auto staysWhileOutputComes = [&](long first) {
-        long lines = pane(EM_GETLINECOUNT);
-        std::string moved;
-        for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 1000; ::Sleep(20))
-            if (long now = pane(EM_GETFIRSTVISIBLELINE); now != first)
-                moved += " " + std::to_string(now);
-        long added = pane(EM_GETLINECOUNT) - lines;
-        return moved.empty() && added > 2000 ? std::string() : "moved to" + moved + ", lines added " + std::to_string(added);
+    auto view = [&] {
+        View v{};
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            HWND h = vorlik.Item(IDC_OUTPUT);
+            v.first = static_cast<long>(SendTo(h, EM_GETFIRSTVISIBLELINE));
+            v.lines = static_cast<long>(SendTo(h, EM_GETLINECOUNT));
+            SendTo(h, EM_GETSEL, reinterpret_cast<WPARAM>(&v.sel.first), reinterpret_cast<LPARAM>(&v.sel.second));
+            if (h == vorlik.Item(IDC_OUTPUT))
+                break;
+        }
+        return v;
+    };
+    auto where = [&] {
+        View v = view();
+        return "first visible line " + std::to_string(v.first) + " of " + std::to_string(v.lines) + ", selected " +
+            std::to_string(v.sel.first) + "-" + std::to_string(v.sel.second);
+    };
+    auto atBottom = [&] {
+        View v = view();
+        return v.lines - v.first < 100;
+    };
+    // Waits for the output to grow by more than 2,000 lines, then says
+    // whether the view and the selection are still as they were.
+    auto staysWhileOutputComes = [&](const View& before) {
+        EXPECT_TRUE(WaitFor("2,000 more lines", [&] { return view().lines > before.lines + 2000; }, where));
+        View now = view();
+        return ::testing::AssertionResult(now.first == before.first && now.sel == before.sel)
+            << "the view moved from line " << before.first << " to " << where() << " from " << before.sel.first << "-"
+            << before.sel.second;
     };
     vorlik.Run("ChildTool stamps 10000000 0");
-    ASSERT_TRUE(WaitUntil([&] { return pane(EM_GETLINECOUNT) > 500; }));
-    vorlik.Keys(IDC_OUTPUT, "");
-    VorlikProcess::Press(VK_PRIOR);
-    VorlikProcess::Press(VK_PRIOR);
-    long paged = place();
-    EXPECT_EQ("", staysWhileOutputComes(paged)) << "PageUp";
+    ASSERT_TRUE(WaitFor("500 lines", [&] { return view().lines > 500; }, where));
+    ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, ""));
+    vorlik.Press(VK_PRIOR);
+    ASSERT_TRUE(WaitFor("PageUp to leave the newest lines", [&] { return !atBottom(); }, where));
+    View paged = view();
+    EXPECT_TRUE(staysWhileOutputComes(paged)) << "PageUp";
     INPUT wheel{ INPUT_MOUSE };
     wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
     wheel.mi.mouseData = WHEEL_DELTA;
     ::SendInput(1, &wheel, sizeof wheel);
-    EXPECT_TRUE(WaitUntil([&] { return pane(EM_GETFIRSTVISIBLELINE) < paged; })) << "the wheel scrolls";
-    EXPECT_EQ("", staysWhileOutputComes(place())) << "the wheel";
-    VorlikProcess::Press(VK_END, true);
-    auto atBottom = [&] { return pane(EM_GETLINECOUNT) - pane(EM_GETFIRSTVISIBLELINE) < 100; };
-    EXPECT_TRUE(WaitUntil(atBottom) && (::Sleep(500), atBottom())) << "Ctrl+End: it follows";
+    ASSERT_TRUE(WaitFor("the wheel to scroll up", [&] { return view().first < paged.first; }, where));
+    EXPECT_TRUE(staysWhileOutputComes(view())) << "the wheel";
+    vorlik.Press(VK_END, true);
+    EXPECT_TRUE(WaitFor("Ctrl+End to bring the view to the newest line", atBottom, where));
+    long lines = view().lines;
+    EXPECT_TRUE(WaitFor("2,000 more lines", [&] { return view().lines > lines + 2000; }, where));
+    EXPECT_TRUE(atBottom()) << "it follows: " << where();
+
+    // A selection dragged from a line of the view up past its top: the view
+    // scrolls up with it and stays there, the selection too.
+    RECT rc{}; // the control, whichever it is now, is where the first one was
+    ASSERT_TRUE(::GetWindowRect(vorlik.Item(IDC_OUTPUT), &rc));
+    auto mouse = [&](int x, int y, DWORD flags) {
+        INPUT in{ INPUT_MOUSE };
+        in.mi.dx = x * 65535 / ::GetSystemMetrics(SM_CXSCREEN);
+        in.mi.dy = y * 65535 / ::GetSystemMetrics(SM_CYSCREEN);
+        in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+        ::SendInput(1, &in, sizeof in);
+    };
+    mouse(rc.left + 30, rc.bottom - 40, MOUSEEVENTF_LEFTDOWN);
+    for (int y = rc.bottom - 40; y > rc.top - 30; y -= 10)
+        mouse(rc.left + 30, y, 0);
+    int jiggle = 0; // the pointer must move for each move to count
+    ASSERT_TRUE(WaitFor("the drag to take the view up", [&] {
+        mouse(rc.left + 30 + (++jiggle & 1), rc.top - 30, 0);
+        View v = view();
+        return v.lines - v.first > 60; // a page and more up from the newest line
+    }, where));
+    mouse(rc.left + 30, rc.top - 30, MOUSEEVENTF_LEFTUP);
+    GUITHREADINFO info{ sizeof info };
+    EXPECT_TRUE(WaitFor("the pane to let the mouse go", [&] {
+        return ::GetGUIThreadInfo(::GetWindowThreadProcessId(vorlik.Dialog(), nullptr), &info) && info.hwndCapture == nullptr;
+    }));
+    View dragged = view();
+    EXPECT_LT(dragged.sel.first, dragged.sel.second) << "something is selected";
+    EXPECT_TRUE(staysWhileOutputComes(dragged)) << "a selection dragged up";
     vorlik.Click(IDC_STOP);
     EXPECT_TRUE(vorlik.WaitForEnd());
 }
 
 // 6 MB: past the pane's bound, and past what the run's record holds in
-// memory before it goes to a temporary file; then a run after it.
+// memory before it goes to a temporary file; then a run after it, which
+// lets the file go.
 TEST(KeptOutput, ARunPastThePaneKeepsEveryByteInBoundedMemoryAndTheWindowAnswersThroughout)
 {
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(sizeof temp, temp);
+    const std::string spills = std::string(temp) + "vlk*.tmp";
+    const size_t spilledBefore = FilesLike(spills).size();
     VorlikProcess vorlik;
     ASSERT_TRUE(vorlik.Ready());
     vorlik.Run("ChildTool pattern 6000000 65536");
@@ -435,9 +515,11 @@ TEST(KeptOutput, ARunPastThePaneKeepsEveryByteInBoundedMemoryAndTheWindowAnswers
         answered += vorlik.Answers() ? 1 : 0, ++asked;
     EXPECT_EQ(asked, answered) << "the window answered all along";
     ASSERT_TRUE(vorlik.WaitForEnd());
+    EXPECT_EQ(spilledBefore + 1, FilesLike(spills).size()) << "the run's record went to a temporary file";
     const std::string all = Pattern(6000000);
     std::string text;
-    EXPECT_TRUE(WaitUntil([&] { return (text = vorlik.PaneText()).size() >= 512 * 1024; })) << "it settles";
+    EXPECT_TRUE(WaitFor("the pane to settle to 512 KiB", [&] { return (text = vorlik.PaneText()).size() >= 512 * 1024; },
+                        [&] { return std::to_string(text.size()) + " characters"; }));
     EXPECT_LE(text.size(), 1024u * 1024 + 70000);
     text.resize(text.size() - kEnd.size());
     ASSERT_LT(text.size(), all.size());
@@ -456,6 +538,8 @@ TEST(KeptOutput, ARunPastThePaneKeepsEveryByteInBoundedMemoryAndTheWindowAnswers
     EXPECT_EQ("after\r\n" + kEnd, vorlik.PaneText());
     EXPECT_EQ("after\r\n" + kEnd, vorlik.SaveOutput());
     EXPECT_EQ("after\r\n" + kEnd, vorlik.CopyOutput());
+    EXPECT_TRUE(WaitFor("the big run's temporary file to go", [&] { return FilesLike(spills).size() == spilledBefore; },
+                        [&] { return std::to_string(FilesLike(spills).size() - spilledBefore) + " left"; }));
 }
 
 TEST(KeptOutput, WithoutATempFolderSaveGivesANoteThenTheNewestOutput)
@@ -490,10 +574,10 @@ TEST(RunTree, StopEndsTheChildAndEverythingItStartedAndExitFollows)
         VorlikProcess vorlik;
         ASSERT_TRUE(vorlik.Ready());
         vorlik.Run(interpreter + ChildTool("tree"));
-        ASSERT_TRUE(WaitUntil([&] { return CountProcesses("ChildTool.exe") == 2; })) << "child and grandchild run";
+        ASSERT_TRUE(WaitFor("the child and the grandchild", [&] { return CountProcesses("ChildTool.exe") == 2; }));
         vorlik.Click(IDC_STOP);
         EXPECT_TRUE(vorlik.WaitForEnd());
-        EXPECT_TRUE(WaitUntil([&] { return CountProcesses("ChildTool.exe") == 0; })) << "nothing of the run is left";
+        EXPECT_TRUE(WaitFor("nothing of the run left", [&] { return CountProcesses("ChildTool.exe") == 0; }));
         EndProcesses("ChildTool.exe");
         vorlik.Click(IDC_STOP);
         EXPECT_TRUE(vorlik.Exit()) << "Exit right after a Stop";

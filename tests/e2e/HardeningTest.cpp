@@ -74,7 +74,7 @@ TEST(Hardening, CommandLinesAndOutput)
             boxes.push_back(vorlik.WaitForBox());
             EXPECT_TRUE(EndsWith(vorlik.PaneText(), "~")) << "refused before anything ran";
         } else {
-            EXPECT_TRUE(vorlik.WaitForEnd(&boxes));
+            EXPECT_TRUE(vorlik.WaitForEnd(&boxes, c.box.empty() ? 0 : 1));
         }
         EXPECT_EQ(c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{ "Vorlik: " + c.box }, boxes);
         EXPECT_TRUE(vorlik.Answers());
@@ -101,7 +101,8 @@ TEST(Hardening, InputLifecycleAndTheClipboard)
         typed += std::string(63, 'a' + i % 26) + "\r", expected += std::string(63, 'a' + i % 26) + "\r\n";
     vorlik.Type(typed);
     EXPECT_TRUE(vorlik.Answers());
-    EXPECT_TRUE(WaitUntil([&] { return vorlik.PaneText().size() >= typed.size(); }, 120000));
+    EXPECT_TRUE(WaitFor("every typed character shown", [&] { return vorlik.PaneText().size() >= typed.size(); },
+                        [&] { return std::to_string(vorlik.PaneText().size()) + " characters"; }, 120000));
     EXPECT_TRUE(vorlik.Answers());
     std::ofstream(gate) << "go";
     vorlik.Type("\x1a\r");
@@ -114,29 +115,34 @@ TEST(Hardening, InputLifecycleAndTheClipboard)
     for (int i = 0; i < 5; ++i, ++g_tried) {
         vorlik.Run("ChildTool print quick");
         vorlik.Type("abc\rdef\r");
-        EXPECT_TRUE(vorlik.PaneHas("--End--"));
+        EXPECT_TRUE(WaitFor("this run's end line", [&] {
+            std::string t = vorlik.PaneText();
+            return t.find('~') == std::string::npos && t.find(kEnd) != std::string::npos;
+        }, [&] { return vorlik.PaneText(); }));
     }
 
     // Many runs and Run/Stop cycles: every run ends, no child is left, no
     // handle is lost.
     vorlik.Run("ChildTool print warm-up");
-    vorlik.WaitForEnd();
+    ASSERT_TRUE(vorlik.WaitForEnd());
     const long handlesBefore = CountHandles(vorlik.Pid());
     for (int i = 0; i < 50; ++i, g_tried += 2) {
         vorlik.Run("ChildTool print r" + std::to_string(i));
         ASSERT_TRUE(vorlik.WaitForEnd());
         ASSERT_EQ("r" + std::to_string(i) + "\r\n" + kEnd, vorlik.PaneText());
         vorlik.Run("ChildTool wait");
-        ASSERT_TRUE(WaitUntil([&] {
-            vorlik.Click(IDC_STOP);
-            ::Sleep(5);
+        ASSERT_TRUE(WaitFor("cycle " + std::to_string(i) + " stopped", [&] {
+            vorlik.Click(IDC_STOP); // until the run has begun, Stop has nothing to stop
             std::string t = vorlik.PaneText();
             return EndsWith(t, kEnd) && t.find('~') == std::string::npos;
-        })) << "cycle " << i;
+        }, [&] { return vorlik.PaneText(); }));
     }
     EXPECT_FALSE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe", 200)) << "no child left running";
     long handlesAfter = 0;
-    WaitUntil([&] { return (handlesAfter = CountHandles(vorlik.Pid())) <= handlesBefore; }, 5000);
+    // The last run's handles go as its worker returns, just after its end.
+    EXPECT_TRUE(WaitFor("Vorlik's handles back to where they were", [&] {
+        return (handlesAfter = CountHandles(vorlik.Pid())) <= handlesBefore + 2;
+    }, [&] { return std::to_string(handlesAfter) + " handles"; }));
     std::printf("Vorlik's open handles: %ld before, %ld after 50 runs and 50 Run/Stop cycles\n", handlesBefore,
                 handlesAfter);
     EXPECT_GT(handlesBefore, 0);
@@ -148,7 +154,7 @@ TEST(Hardening, InputLifecycleAndTheClipboard)
     std::ofstream(doc) << "text";
     vorlik.Run(doc); // a document, no program
     HWND hBox = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (hBox = FindMessageBox(vorlik.Pid())) != nullptr; }));
+    ASSERT_TRUE(WaitFor("the start failure's box", [&] { return (hBox = FindMessageBox(vorlik.Pid())) != nullptr; }));
     vorlik.Click(IDC_STOP);
     EXPECT_TRUE(vorlik.Answers());
     DismissMessageBox(hBox);

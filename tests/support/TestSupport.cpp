@@ -1,19 +1,79 @@
 #include "TestSupport.h"
 
+#include <commdlg.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <iomanip>
+#include <sstream>
 #include <tuple>
 
 namespace testsupport {
 
-bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs)
+::testing::AssertionResult WaitFor(const std::string& what, const std::function<bool()>& cond,
+                                   const std::function<std::string()>& seen, DWORD timeoutMs)
 {
-    for (DWORD start = ::GetTickCount(); !cond(); ::Sleep(5))
-        if (::GetTickCount() - start >= timeoutMs)
-            return cond();
+    // Polling backs off from 5 to 50 ms: a poll is itself work for the
+    // program under test.
+    DWORD start = ::GetTickCount(), pause = 5;
+    for (; !cond(); pause = std::min<DWORD>(pause * 2, 50)) {
+        if (::GetTickCount() - start >= timeoutMs) {
+            if (cond())
+                break;
+            ::testing::AssertionResult failure = ::testing::AssertionFailure();
+            failure << "waited " << timeoutMs / 1000 << " s for " << what;
+            if (seen)
+                failure << "; saw: " << seen();
+            return failure;
+        }
+        ::Sleep(pause);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+namespace {
+
+bool TrySend(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
+    DWORD_PTR result = 0;
+    ::SetLastError(0);
+    if (::SendMessageTimeoutA(hWnd, message, wParam, lParam, SMTO_NORMAL, kAnswerMs, &result) == 0)
+        return false;
+    *pResult = static_cast<LRESULT>(result);
     return true;
+}
+
+} // namespace
+
+LRESULT SendTo(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    if (TrySend(hWnd, message, wParam, lParam, &result))
+        return result;
+    DWORD error = ::GetLastError();
+    std::ostringstream what;
+    what << "message 0x" << std::hex << message << " to window 0x" << reinterpret_cast<UINT_PTR>(hWnd) << std::dec;
+    if (!::IsWindow(hWnd))
+        what << ": the window has gone";
+    else
+        what << " was not answered within " << kAnswerMs / 1000 << " s (error " << error << ")";
+    ADD_FAILURE() << what.str();
+    return 0;
+}
+
+LRESULT SendToItem(HWND hDlg, int id, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        HWND hItem = ::GetDlgItem(hDlg, id);
+        if (TrySend(hItem, message, wParam, lParam, &result))
+            return result;
+        if (::IsWindow(hItem))
+            break; // it is there and does not answer
+    }
+    return SendTo(::GetDlgItem(hDlg, id), message, wParam, lParam);
 }
 
 namespace {
@@ -66,10 +126,12 @@ HWND FindTop(DWORD pid, const std::function<bool(HWND)>& test)
     return std::get<2>(search);
 }
 
+// A short window text, read with a bound but quietly: the window may be
+// going as it is read.
 std::string TextOf(HWND hWnd)
 {
     char buf[4096] = "";
-    ::SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_BLOCK, 5000, nullptr);
+    ::SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_NORMAL, kAnswerMs, nullptr);
     return buf;
 }
 
@@ -91,7 +153,7 @@ void InstallUiCallHook()
 
 void OnUiThread(HWND hWnd, const std::function<void()>& step)
 {
-    ::SendMessageA(hWnd, WM_TEST_CALL, 0x7E57, reinterpret_cast<LPARAM>(&step));
+    SendTo(hWnd, WM_TEST_CALL, 0x7E57, reinterpret_cast<LPARAM>(&step));
 }
 
 INT_PTR RunModalWith(CDialog& dlg, const std::function<void(HWND hDlg)>& script)
@@ -101,7 +163,9 @@ INT_PTR RunModalWith(CDialog& dlg, const std::function<void(HWND hDlg)>& script)
     std::thread helper([&] {
         auto ours = [&](HWND h) { return ::GetWindowThreadProcessId(h, nullptr) == uiThread && IsDialog(h) && !IsMessageBox(h); };
         HWND hDlg = nullptr;
-        WaitUntil([&] { return ended || (hDlg = FindTop(::GetCurrentProcessId(), ours)) != nullptr; });
+        EXPECT_TRUE(WaitFor("the dialog under test", [&] {
+            return ended || (hDlg = FindTop(::GetCurrentProcessId(), ours)) != nullptr;
+        }));
         if (hDlg != nullptr)
             script(hDlg);
         if (!ended && hDlg != nullptr && ::IsWindow(hDlg))
@@ -126,13 +190,15 @@ std::string MessageBoxText(HWND hBox, bool bTitled)
 void DismissMessageBox(HWND hBox)
 {
     ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(WaitFor("a message box to go", [&] { return !::IsWindowVisible(hBox); }));
 }
 
 HWND WaitForTopWindow(DWORD pid, const char* caption, DWORD timeoutMs)
 {
     auto test = [&](HWND h) { return IsDialog(h) && !IsMessageBox(h) && TextOf(h) == caption; };
     HWND hFound = nullptr;
-    WaitUntil([&] { return (hFound = FindTop(pid, test)) != nullptr; }, timeoutMs);
+    EXPECT_TRUE(WaitFor(std::string("the window \"") + caption + "\"",
+                        [&] { return (hFound = FindTop(pid, test)) != nullptr; }, nullptr, timeoutMs));
     return hFound;
 }
 
@@ -142,9 +208,11 @@ MessageBoxWatcher::MessageBoxWatcher()
               HWND hBox = FindMessageBox(::GetCurrentProcessId());
               if (hBox != nullptr && hBox != hLast) {
                   std::string text = MessageBoxText(hBox);
-                  std::lock_guard<std::mutex> lock(m_mutex);
-                  m_texts.push_back(text);
-                  DismissMessageBox(hBox);
+                  {
+                      std::lock_guard<std::mutex> lock(m_mutex);
+                      m_texts.push_back(text);
+                  }
+                  ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
               }
               hLast = hBox;
           }
@@ -164,11 +232,114 @@ std::vector<std::string> MessageBoxWatcher::Texts() const
     return m_texts;
 }
 
+::testing::AssertionResult MessageBoxWatcher::WaitForMore(size_t nBefore) const
+{
+    return WaitFor("message box number " + std::to_string(nBefore + 1), [&] { return Texts().size() > nBefore; });
+}
+
+::testing::AssertionResult ChooseSaveFile(DWORD pid, const std::string& path)
+{
+    ::DeleteFileA(path.c_str());
+    HWND hSave = WaitForTopWindow(pid, "Save As");
+    if (hSave == nullptr)
+        return ::testing::AssertionFailure() << "no Save As dialog";
+    // The file name box: a combo box (cmb13), or an edit (edt1).
+    HWND hName = ::GetDlgItem(hSave, 0x47C);
+    SendTo(hName != nullptr ? hName : ::GetDlgItem(hSave, 0x480), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    ::PostMessageA(hSave, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hSave, IDOK)));
+    return WaitFor("the Save As dialog to close", [&] { return !::IsWindow(hSave); });
+}
+
+namespace {
+
+std::string g_saveAsPath; // the answer of the Save As dialog that stands in
+
+BOOL WINAPI AnswerSaveAs(LPOPENFILENAMEA ofn)
+{
+    lstrcpynA(ofn->lpstrFile, g_saveAsPath.c_str(), static_cast<int>(ofn->nMaxFile));
+    return TRUE;
+}
+
+// The slot of this exe's import table for a function of dll that now
+// holds current.
+void** ImportSlot(const char* dll, void* current)
+{
+    auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name != 0; ++imp) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + imp->Name), dll) != 0)
+            continue;
+        for (auto** slot = reinterpret_cast<void**>(base + imp->FirstThunk); *slot != nullptr; ++slot)
+            if (*slot == current)
+                return slot;
+    }
+    return nullptr;
+}
+
+void SwapImport(const char* dll, void* from, void* to)
+{
+    void** slot = ImportSlot(dll, from);
+    if (slot == nullptr) {
+        ADD_FAILURE() << "no import of " << dll << " to replace";
+        return;
+    }
+    DWORD old = 0;
+    ::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+    *slot = to;
+    ::VirtualProtect(slot, sizeof *slot, old, &old);
+}
+
+void* SystemSaveAs()
+{
+    return reinterpret_cast<void*>(::GetProcAddress(::LoadLibraryA("comdlg32.dll"), "GetSaveFileNameA"));
+}
+
+} // namespace
+
+SaveAsAnswer::SaveAsAnswer(const std::string& path)
+{
+    g_saveAsPath = path;
+    SwapImport("comdlg32.dll", SystemSaveAs(), reinterpret_cast<void*>(&AnswerSaveAs));
+}
+
+SaveAsAnswer::~SaveAsAnswer()
+{
+    SwapImport("comdlg32.dll", reinterpret_cast<void*>(&AnswerSaveAs), SystemSaveAs());
+}
+
+::testing::AssertionResult WaitForFile(const std::string& path, DWORD timeoutMs)
+{
+    return WaitFor(path + " written and closed", [&] {
+        return static_cast<bool>(CHandle(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)));
+    }, nullptr, timeoutMs);
+}
+
+std::string Tail(const std::string& s, size_t n)
+{
+    return s.size() <= n ? s : "..." + s.substr(s.size() - n);
+}
+
 std::string WindowText(HWND hWnd)
 {
-    std::string text(static_cast<size_t>(::SendMessageA(hWnd, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
-    text.resize(static_cast<size_t>(::SendMessageA(hWnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
+    std::string text(static_cast<size_t>(SendTo(hWnd, WM_GETTEXTLENGTH)) + 1, '\0');
+    text.resize(static_cast<size_t>(SendTo(hWnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
     return text;
+}
+
+std::string ItemText(HWND hDlg, int id)
+{
+    // The length and the text in one go from the same control.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        HWND hItem = ::GetDlgItem(hDlg, id);
+        LRESULT length = 0, got = 0;
+        if (!TrySend(hItem, WM_GETTEXTLENGTH, 0, 0, &length))
+            continue;
+        std::string text(static_cast<size_t>(length) + 1, '\0');
+        if (TrySend(hItem, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), &got))
+            return text.substr(0, static_cast<size_t>(got));
+    }
+    return WindowText(::GetDlgItem(hDlg, id));
 }
 
 CRect ChildRect(HWND hDlg, int nID)
@@ -192,24 +363,19 @@ std::string ReadFileText(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::string ReadAvailable(HANDLE hRead)
-{
-    std::string s;
-    char buf[4096];
-    DWORD avail = 0, got = 0;
-    while (::PeekNamedPipe(hRead, nullptr, 0, nullptr, &avail, nullptr) && avail > 0 &&
-           ::ReadFile(hRead, buf, sizeof buf, &got, nullptr))
-        s.append(buf, got);
-    return s;
-}
-
 namespace {
+
+// Opens the clipboard for this thread, waiting while another program holds it.
+bool OpenClipboardHere()
+{
+    return WaitFor("the clipboard", [] { return ::OpenClipboard(nullptr) != FALSE; });
+}
 
 template <class Text>
 Text ClipboardData(UINT format)
 {
     Text text;
-    if (!WaitUntil([] { return ::OpenClipboard(nullptr) != FALSE; }))
+    if (!OpenClipboardHere())
         return text;
     if (HANDLE h = ::GetClipboardData(format)) {
         text = static_cast<const typename Text::value_type*>(::GlobalLock(h));
@@ -233,13 +399,25 @@ std::wstring ClipboardUnicode()
 
 void SetClipboardText(const std::string& text)
 {
-    WaitUntil([] { return ::OpenClipboard(nullptr) != FALSE; });
+    if (!OpenClipboardHere())
+        return;
     ::EmptyClipboard();
     HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
     std::memcpy(::GlobalLock(h), text.c_str(), text.size() + 1);
     ::GlobalUnlock(h);
     ::SetClipboardData(CF_TEXT, h);
     ::CloseClipboard();
+}
+
+std::string CopyAndRead(const std::function<void()>& copy)
+{
+    // Looking at the clipboard while the program copies would make its copy
+    // fail (quietly, by design): wait for the clipboard to change first.
+    DWORD sequence = ::GetClipboardSequenceNumber();
+    copy();
+    bool changed = WaitFor("the clipboard to change", [&] { return ::GetClipboardSequenceNumber() != sequence; });
+    EXPECT_TRUE(changed) << "nothing was copied";
+    return changed ? ClipboardText() : "";
 }
 
 std::string BesideTests(const char* fileName)
@@ -270,7 +448,7 @@ ChildProcess::ChildProcess(const std::string& commandLine)
 ChildProcess::~ChildProcess()
 {
     if (m_process && ::TerminateProcess(m_process.get(), 1))
-        ::WaitForSingleObject(m_process.get(), 5000);
+        ::WaitForSingleObject(m_process.get(), kAnswerMs);
 }
 
 bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* pExitCode)
@@ -334,19 +512,29 @@ void EndProcesses(const char* exeName)
     ForEachProcess(exeName, [](const PROCESSENTRY32& entry) {
         CHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
         if (process && ::TerminateProcess(process.get(), 1))
-            ::WaitForSingleObject(process.get(), 5000);
+            ::WaitForSingleObject(process.get(), kAnswerMs);
     });
 }
 
-bool WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs)
+::testing::AssertionResult WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs)
 {
     bool found = false;
-    return WaitUntil(
-        [&] {
-            ForEachProcess(exeName, [&](const PROCESSENTRY32& entry) { found |= entry.th32ParentProcessID == parentPid; });
-            return found;
-        },
-        timeoutMs);
+    return WaitFor(std::string(exeName) + " started by process " + std::to_string(parentPid), [&] {
+        ForEachProcess(exeName, [&](const PROCESSENTRY32& entry) { found |= entry.th32ParentProcessID == parentPid; });
+        return found;
+    }, nullptr, timeoutMs);
+}
+
+std::vector<std::string> FilesLike(const std::string& pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE hFind = ::FindFirstFileA(pattern.c_str(), &data);
+    for (BOOL more = hFind != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(hFind, &data))
+        names.push_back(data.cFileName);
+    if (hFind != INVALID_HANDLE_VALUE)
+        ::FindClose(hFind);
+    return names;
 }
 
 } // namespace testsupport

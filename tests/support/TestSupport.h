@@ -1,10 +1,19 @@
-// What the tests share: waiting for a condition (never a fixed sleep), a
-// step run on the user-interface thread of a window under test, a modal
-// dialog driven from a helper thread, message boxes, files, the clipboard
-// and child processes.
+// What the tests share: waiting for an event (never a fixed sleep), messages
+// with a bound, a step run on the user-interface thread of a window under
+// test, a modal dialog driven from a helper thread, message boxes, the Save
+// As dialog, files, the clipboard and child processes.
+//
+// Every wait here waits for something that did not hold before the step
+// that causes it, has a bound that holds with both cores busy, and when the
+// bound runs out it fails the test naming what it waited for and what it saw
+// last. Every message to a window of another thread or process goes with a
+// bound too: a window that does not answer fails the test, naming the
+// message, instead of hanging it.
 #pragma once
 
 #include "platform/Afx.h"
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
@@ -15,9 +24,21 @@
 
 namespace testsupport {
 
-constexpr DWORD kTimeoutMs = 15000; // generous: Wine under load can be slow
+// Generous: Wine with both cores busy can be many times slower than idle.
+constexpr DWORD kTimeoutMs = 30000;
+constexpr DWORD kAnswerMs = 20000; // for one message to be handled
 
-bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = kTimeoutMs);
+// Polls cond until it holds. Past the bound the result fails with "waited N s
+// for <what>", and what seen() gives at that moment.
+::testing::AssertionResult WaitFor(const std::string& what, const std::function<bool()>& cond,
+                                   const std::function<std::string()>& seen = nullptr, DWORD timeoutMs = kTimeoutMs);
+
+// SendMessage with a bound. A window that does not answer within kAnswerMs,
+// or has gone, fails the test naming the message; the result is then 0.
+LRESULT SendTo(HWND hWnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+// The same to the control id of hDlg as it is when the message goes: a
+// control that the dialog replaced meanwhile is asked again in its new form.
+LRESULT SendToItem(HWND hDlg, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
 // Runs step on the thread that owns hWnd and returns once it has: a hook
 // that main installs turns a sent message into the call, so no window under
@@ -39,8 +60,10 @@ INT_PTR RunModalWith(CDialog& dlg, const std::function<void(HWND hDlg)>& script)
 HWND FindMessageBox(DWORD pid);
 // A box's text ("title: text" when asked for the title).
 std::string MessageBoxText(HWND hBox, bool bTitled = false);
-void DismissMessageBox(HWND hBox); // presses its OK
-// The visible dialog of process pid with this caption, once it shows.
+// Presses the box's OK and waits until it has gone.
+void DismissMessageBox(HWND hBox);
+// The visible dialog of process pid with this caption, once it shows; null
+// (and a failure) when it did not.
 HWND WaitForTopWindow(DWORD pid, const char* caption, DWORD timeoutMs = kTimeoutMs);
 
 // While alive, reads and presses OK on every message box of this process.
@@ -49,6 +72,8 @@ public:
     MessageBoxWatcher();
     ~MessageBoxWatcher();
     std::vector<std::string> Texts() const;
+    // Waits until more than nBefore boxes have been seen.
+    ::testing::AssertionResult WaitForMore(size_t nBefore) const;
 
 private:
     std::atomic<bool> m_stop{ false }; // set by the owner, read by the watcher
@@ -57,18 +82,41 @@ private:
     std::thread m_thread;
 };
 
+// File > Save's dialog of process pid: chooses path (an existing file goes
+// first) and waits for the dialog to close.
+::testing::AssertionResult ChooseSaveFile(DWORD pid, const std::string& path);
+// While alive, a Save As dialog opened in this process answers at once with
+// path, as if the user had typed it, and no system dialog shows: so a test
+// can pick what the system's dialog would refuse (a named pipe). It stands
+// in for the process's import of GetSaveFileNameA; one at a time.
+class SaveAsAnswer {
+public:
+    explicit SaveAsAnswer(const std::string& path);
+    ~SaveAsAnswer();
+    SaveAsAnswer(const SaveAsAnswer&) = delete;
+    SaveAsAnswer& operator=(const SaveAsAnswer&) = delete;
+};
+// Waits until path exists and no one has it open: a Save has written it.
+::testing::AssertionResult WaitForFile(const std::string& path, DWORD timeoutMs = kTimeoutMs);
+
 inline bool EndsWith(const std::string& s, const std::string& tail)
 {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
+// The last n characters of s, for failure messages.
+std::string Tail(const std::string& s, size_t n = 300);
 std::string WindowText(HWND hWnd);
+std::string ItemText(HWND hDlg, int id); // WindowText of a control that may be replaced
 CRect ChildRect(HWND hDlg, int nID); // in hDlg's client coordinates
 std::string TempPath(const char* name); // unique to this process
 std::string ReadFileText(const std::string& path);
-std::string ReadAvailable(HANDLE hRead); // what a pipe holds now
 std::string ClipboardText();
 std::wstring ClipboardUnicode();
 void SetClipboardText(const std::string& text);
+// Runs copy (which puts something on the clipboard, in this or another
+// process) and waits until the clipboard has changed; its text then, or ""
+// and a failure.
+std::string CopyAndRead(const std::function<void()>& copy);
 
 // A file beside the test executables (Vorlik.exe, ChildTool.exe).
 std::string BesideTests(const char* fileName);
@@ -89,17 +137,19 @@ private:
     DWORD m_pid = 0;
 };
 
-int CountProcesses(const char* exeName);
-// The threads of process pid; the kernel handles it holds, found from here
-// by trying each handle value (Wine's GetProcessHandleCount answers 0).
 // A status line's text with its numbers before " s" and " %" as "#", the
 // system's text after "start: " as "#", and its two signs as '*' and '~':
 // "Exit code 3 * # s", "Running~ # s", "Could not start: #".
 std::string StatusPattern(const std::wstring& status);
 
+int CountProcesses(const char* exeName);
+// The threads of process pid; the kernel handles it holds, found from here
+// by trying each handle value (Wine's GetProcessHandleCount answers 0).
 int CountThreads(DWORD pid);
 long CountHandles(DWORD pid);
 void EndProcesses(const char* exeName);
-bool WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs = kTimeoutMs);
+::testing::AssertionResult WaitForChildProcess(DWORD parentPid, const char* exeName, DWORD timeoutMs = kTimeoutMs);
+// The files in folder whose names match pattern (FindFirstFile's).
+std::vector<std::string> FilesLike(const std::string& pattern);
 
 } // namespace testsupport

@@ -1,10 +1,23 @@
 #include "VorlikProcess.h"
 
+#include <shlwapi.h>
+
 namespace testsupport {
 
 const std::string kEnd = "\r\n--End--\r\n";
 
-VorlikProcess::VorlikProcess() : m_process("\"" + BesideTests("Vorlik.exe") + "\"")
+namespace {
+
+ChildProcess StartVorlik(bool bKeepOptions)
+{
+    if (!bKeepOptions)
+        ::SHDeleteKeyA(HKEY_CURRENT_USER, "software\\Quorvel's Tools\\Vorlik\\Settings");
+    return ChildProcess("\"" + BesideTests("Vorlik.exe") + "\"");
+}
+
+} // namespace
+
+VorlikProcess::VorlikProcess(bool bKeepOptions) : m_process(StartVorlik(bKeepOptions))
 {
     m_hDlg = WaitForTopWindow(m_process.Pid(), "Vorlik");
 }
@@ -12,9 +25,10 @@ VorlikProcess::VorlikProcess() : m_process("\"" + BesideTests("Vorlik.exe") + "\
 std::vector<std::string> VorlikProcess::History() const
 {
     std::vector<std::string> entries;
-    for (int i = 0, n = static_cast<int>(::SendMessageA(Item(IDC_COMMAND), CB_GETCOUNT, 0, 0)); i < n; ++i) {
+    for (int i = 0, n = static_cast<int>(SendTo(Item(IDC_COMMAND), CB_GETCOUNT)); i < n; ++i) {
         wchar_t wide[1200] = L""; // across processes Wine hands list texts over as UTF-16
-        ::SendMessageW(Item(IDC_COMMAND), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide));
+        ::SendMessageTimeoutW(Item(IDC_COMMAND), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_NORMAL, kAnswerMs,
+                              nullptr);
         char text[1200] = "";
         ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
         entries.push_back(text);
@@ -25,8 +39,9 @@ std::vector<std::string> VorlikProcess::History() const
 void VorlikProcess::Run(const std::string& command) const
 {
     Type("~");
-    WaitUntil([&] { return PaneHas("~") && PaneText().back() == '~'; });
-    ::SendMessageA(Item(IDC_COMMAND), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(command.c_str()));
+    EXPECT_TRUE(WaitFor("the mark typed into the pane before a run", [&] { return EndsWith(PaneText(), "~"); },
+                        [&] { return Tail(PaneText()); }));
+    SendTo(Item(IDC_COMMAND), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(command.c_str()));
     Click(IDC_RUN);
 }
 
@@ -36,7 +51,20 @@ void VorlikProcess::Type(const std::string& text) const
         ::PostMessageA(Item(IDC_OUTPUT), WM_CHAR, static_cast<unsigned char>(ch), 1);
 }
 
-void VorlikProcess::Keys(int id, const std::string& text) const
+std::string VorlikProcess::Foreground() const
+{
+    HWND hFore = ::GetForegroundWindow();
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hFore, &pid);
+    char cls[64] = "";
+    ::GetClassNameA(hFore, cls, sizeof cls);
+    GUITHREADINFO info{ sizeof info };
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_hDlg, nullptr), &info);
+    return std::string("the foreground window is a ") + cls + " of " + (pid == Pid() ? "Vorlik" : "process " + std::to_string(pid)) +
+        ", Vorlik's focus is on control " + std::to_string(::GetDlgCtrlID(info.hwndFocus));
+}
+
+::testing::AssertionResult VorlikProcess::Keys(int id, const std::string& text) const
 {
     RECT rc;
     ::GetWindowRect(Item(id), &rc);
@@ -49,24 +77,34 @@ void VorlikProcess::Keys(int id, const std::string& text) const
     // The keys go to the foreground window, which a window started moments
     // ago is not always yet under Wine: ask again and click again.
     GUITHREADINFO info{ sizeof info };
-    for (int attempt = 0; attempt < 4; ++attempt) {
+    auto focused = [&] {
+        return ::GetForegroundWindow() == m_hDlg && ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_hDlg, nullptr), &info) &&
+            (info.hwndFocus == Item(id) || ::IsChild(Item(id), info.hwndFocus)); // a combo box's edit, say
+    };
+    bool bFocused = false;
+    for (int attempt = 0; attempt < 4 && !bFocused; ++attempt) {
         ::SetForegroundWindow(m_hDlg);
         ::SendInput(3, click, sizeof(INPUT));
-        if (WaitUntil([&] {
-                return ::GetForegroundWindow() == m_hDlg &&
-                    ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_hDlg, nullptr), &info) &&
-                    (info.hwndFocus == Item(id) || ::IsChild(Item(id), info.hwndFocus)); // a combo box's edit, say
-            }, 2500))
-            break;
+        bFocused = WaitFor("the focus", focused, nullptr, 5000);
     }
+    if (!bFocused)
+        return ::testing::AssertionFailure() << "control " << id << " did not get the focus, so no key was pressed: "
+                                             << Foreground();
     for (char ch : text) {
         SHORT key = ch == '\r' ? VK_RETURN : ch == '\b' ? VK_BACK : ::VkKeyScanA(ch);
         Press(LOBYTE(key), (HIBYTE(key) & 2) != 0, (HIBYTE(key) & 1) != 0);
     }
+    return ::testing::AssertionSuccess();
 }
 
-void VorlikProcess::Press(WORD vk, bool bCtrl, bool bShift)
+void VorlikProcess::Press(WORD vk, bool bCtrl, bool bShift) const
 {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(::GetForegroundWindow(), &pid);
+    if (pid != Pid()) {
+        ADD_FAILURE() << "key " << vk << " not pressed: " << Foreground();
+        return;
+    }
     std::vector<WORD> keys;
     if (bCtrl)
         keys.push_back(VK_CONTROL);
@@ -83,94 +121,79 @@ void VorlikProcess::Press(WORD vk, bool bCtrl, bool bShift)
     ::Sleep(5); // a pace the input queue keeps up with
 }
 
-bool VorlikProcess::PaneHas(const std::string& text) const
+::testing::AssertionResult VorlikProcess::PaneHas(const std::string& text) const
 {
-    return WaitUntil([&] { return PaneText().find(text) != std::string::npos; });
+    return WaitFor("the pane to show \"" + Tail(text, 80) + "\"",
+                   [&] { return PaneText().find(text) != std::string::npos; }, [&] { return Tail(PaneText()); });
 }
 
-bool VorlikProcess::WaitForEnd(std::vector<std::string>* pBoxes, DWORD timeoutMs) const
+::testing::AssertionResult VorlikProcess::PaneEndsWith(const std::string& tail) const
 {
-    auto dismiss = [&](HWND hBox) {
-        if (pBoxes != nullptr)
-            pBoxes->push_back(MessageBoxText(hBox, true) + (::GetWindow(hBox, GW_OWNER) == m_hDlg ? "" : " (unowned)"));
-        DismissMessageBox(hBox);
-        WaitUntil([&] { return !::IsWindow(hBox); });
-    };
-    bool bEnded = WaitUntil(
+    return WaitFor("the pane to end in \"" + Tail(tail, 80) + "\"", [&] { return EndsWith(PaneText(), tail); },
+                   [&] { return Tail(PaneText()); });
+}
+
+::testing::AssertionResult VorlikProcess::WaitForEnd(std::vector<std::string>* pBoxes, size_t nBoxes,
+                                                      DWORD timeoutMs) const
+{
+    std::vector<std::string> boxes;
+    auto result = WaitFor(
+        "the end line" + (nBoxes > 0 ? " and " + std::to_string(nBoxes) + " message box(es)" : std::string()),
         [&] {
-            if (HWND hBox = FindMessageBox(Pid()))
-                dismiss(hBox);
-            return EndsWith(PaneText(), kEnd);
+            if (HWND hBox = FindMessageBox(Pid())) {
+                boxes.push_back(MessageBoxText(hBox, true) + (::GetWindow(hBox, GW_OWNER) == m_hDlg ? "" : " (unowned)"));
+                DismissMessageBox(hBox);
+            }
+            return boxes.size() >= nBoxes && EndsWith(PaneText(), kEnd);
+        },
+        [&] {
+            std::string seen = "the pane: " + Tail(PaneText()) + "; boxes:";
+            for (const std::string& box : boxes)
+                seen += " [" + box + "]";
+            return seen;
         },
         timeoutMs);
-    // A run that could not start or failed says so in a box right after its
-    // end line; the status line tells one is coming.
-    std::wstring status = Status();
-    if (bEnded && (status.rfind(L"Could not start", 0) == 0 || status.rfind(L"Failed", 0) == 0)) {
-        HWND hBox = nullptr;
-        if (WaitUntil([&] { return (hBox = FindMessageBox(Pid())) != nullptr; }))
-            dismiss(hBox);
-    }
-    return bEnded;
+    if (pBoxes != nullptr)
+        pBoxes->insert(pBoxes->end(), boxes.begin(), boxes.end());
+    return result;
 }
 
 std::string VorlikProcess::WaitForBox() const
 {
     HWND hBox = nullptr;
-    if (!WaitUntil([&] { return (hBox = FindMessageBox(Pid())) != nullptr; }))
+    if (!WaitFor("a message box of Vorlik's", [&] { return (hBox = FindMessageBox(Pid())) != nullptr; }))
         return "";
     std::string text = MessageBoxText(hBox, true) + (::GetWindow(hBox, GW_OWNER) == m_hDlg ? "" : " (unowned)");
     DismissMessageBox(hBox);
-    WaitUntil([&] { return !::IsWindow(hBox); });
     return text;
 }
 
 std::string VorlikProcess::CopyOutput() const
 {
-    // Looking at the clipboard while Vorlik copies would make its copy fail
-    // (quietly, by design): wait for the clipboard to change first.
-    DWORD sequence = ::GetClipboardSequenceNumber();
-    Command(IDM_COPY);
-    return WaitUntil([&] { return ::GetClipboardSequenceNumber() != sequence; }) ? ClipboardText() : "";
+    return CopyAndRead([&] { Command(IDM_COPY); });
 }
 
 std::wstring VorlikProcess::Status() const
 {
     wchar_t text[512] = L"";
-    ::SendMessageW(Item(IDC_STATUS), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    ::SendMessageTimeoutW(Item(IDC_STATUS), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, kAnswerMs,
+                          nullptr);
     return text;
 }
 
-bool VorlikProcess::ChooseSaveFile(const std::string& path) const
+::testing::AssertionResult VorlikProcess::SaveAs(const std::string& path, DWORD timeoutMs) const
 {
-    ::DeleteFileA(path.c_str());
     Command(IDM_SAVE);
-    HWND hSave = WaitForTopWindow(Pid(), "Save As");
-    // The file name box: a combo box (cmb13), or an edit (edt1).
-    HWND hName = ::GetDlgItem(hSave, 0x47C);
-    ::SendMessageA(hName != nullptr ? hName : ::GetDlgItem(hSave, 0x480), WM_SETTEXT, 0,
-                   reinterpret_cast<LPARAM>(path.c_str()));
-    ::PostMessageA(hSave, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hSave, IDOK)));
-    return hSave != nullptr && WaitUntil([&] { return !::IsWindow(hSave); });
-}
-
-bool VorlikProcess::WaitForFile(const std::string& path, DWORD timeoutMs)
-{
-    return WaitUntil([&] {
-        CHandle file(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        return static_cast<bool>(file);
-    }, timeoutMs);
-}
-
-bool VorlikProcess::SaveAs(const std::string& path, DWORD timeoutMs) const
-{
-    return ChooseSaveFile(path) && WaitForFile(path, timeoutMs);
+    ::testing::AssertionResult chosen = ChooseSaveFile(Pid(), path);
+    return chosen ? WaitForFile(path, timeoutMs) : chosen;
 }
 
 std::string VorlikProcess::SaveOutput() const
 {
     std::string path = TempPath("vorlik-saved") + ".txt";
-    std::string text = SaveAs(path) ? ReadFileText(path) : "<not saved>";
+    ::testing::AssertionResult saved = SaveAs(path);
+    EXPECT_TRUE(saved);
+    std::string text = saved ? ReadFileText(path) : "<not saved>";
     ::DeleteFileA(path.c_str());
     return text;
 }
@@ -178,7 +201,7 @@ std::string VorlikProcess::SaveOutput() const
 bool VorlikProcess::Answers() const
 {
     DWORD_PTR r = 0;
-    return ::SendMessageTimeoutA(m_hDlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) != 0;
+    return ::SendMessageTimeoutA(m_hDlg, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerMs, &r) != 0;
 }
 
 bool VorlikProcess::Exit()

@@ -1,6 +1,7 @@
 // The real Vorlik.exe, started for an end-to-end test and driven from this
-// process as a user or another program would: window messages, and real key
-// presses through the system's input queue.
+// process as a user or another program would: window messages (each with a
+// bound), and real key presses through the system's input queue, made only
+// while Vorlik's window is the one that takes them.
 #pragma once
 
 #include "TestSupport.h"
@@ -13,14 +14,16 @@ extern const std::string kEnd;
 
 class VorlikProcess {
 public:
-    // Starts Vorlik.exe from beside the tests and waits for its window.
-    VorlikProcess();
+    // Starts Vorlik.exe from beside the tests and waits for its window. The
+    // options start as a new user's (line input, the console's code page)
+    // unless bKeepOptions.
+    explicit VorlikProcess(bool bKeepOptions = false);
 
     bool Ready() const { return m_hDlg != nullptr; }
     HWND Dialog() const { return m_hDlg; }
     HWND Item(int id) const { return ::GetDlgItem(m_hDlg, id); }
     DWORD Pid() const { return m_process.Pid(); }
-    std::string PaneText() const { return WindowText(Item(IDC_OUTPUT)); }
+    std::string PaneText() const { return ItemText(m_hDlg, IDC_OUTPUT); }
     std::wstring Status() const;
     // The command box's list.
     std::vector<std::string> History() const;
@@ -34,40 +37,41 @@ public:
     void Command(UINT id) const { ::PostMessageA(m_hDlg, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
     // Posts each character to the pane as WM_CHAR ('\r' is Enter).
     void Type(const std::string& text) const;
-    // Clicks control id (bringing the window to the front and focusing the
-    // control), then presses the keys of text ('\r' Enter, '\b' Backspace).
-    void Keys(int id, const std::string& text) const;
-    // One key press with Ctrl and Shift as asked, to the focused control.
-    static void Press(WORD vk, bool bCtrl = false, bool bShift = false);
+    // Clicks control id, which must then have the focus in the foreground
+    // window, then presses the keys of text ('\r' Enter, '\b' Backspace).
+    // Fails, pressing nothing, when the control did not get the focus.
+    ::testing::AssertionResult Keys(int id, const std::string& text) const;
+    // One key press with Ctrl and Shift as asked, to the focused control of
+    // Vorlik's; refused (a failure) while a window of another program is in
+    // the foreground.
+    void Press(WORD vk, bool bCtrl = false, bool bShift = false) const;
 
-    // Waits until the pane shows text.
-    bool PaneHas(const std::string& text) const;
-    // Waits until the pane ends in an end line, pressing OK on message
-    // boxes meanwhile and on the box that follows a run that could not
-    // start ("title: text" of each goes to *pBoxes, " (unowned)" added when
-    // Vorlik's window does not own it).
-    bool WaitForEnd(std::vector<std::string>* pBoxes = nullptr, DWORD timeoutMs = 60000) const;
+    ::testing::AssertionResult PaneHas(const std::string& text) const;
+    ::testing::AssertionResult PaneEndsWith(const std::string& tail) const;
+    // Waits until the pane ends in an end line and nBoxes message boxes
+    // have come meanwhile, pressing OK on each ("title: text" of each goes
+    // to *pBoxes, " (unowned)" added when Vorlik's window does not own it).
+    ::testing::AssertionResult WaitForEnd(std::vector<std::string>* pBoxes = nullptr, size_t nBoxes = 0,
+                                          DWORD timeoutMs = 60000) const;
     // Waits for a message box of Vorlik's, presses OK and gives its
-    // "title: text" as WaitForEnd does ("" when none came).
+    // "title: text" as WaitForEnd does ("" and a failure when none came).
     std::string WaitForBox() const;
     // File > Copy, then the clipboard's text ("" when it did not change).
     std::string CopyOutput() const;
-    // File > Save through the real Save As dialog; true once the file is
+    // File > Save through the real Save As dialog, until the file is
     // written and closed (the Save runs on a thread of Vorlik's).
-    bool SaveAs(const std::string& path, DWORD timeoutMs = kTimeoutMs) const;
-    // Its two halves: the Save As dialog, until it has closed; then the file,
-    // until it exists and no one has it open.
-    bool ChooseSaveFile(const std::string& path) const;
-    static bool WaitForFile(const std::string& path, DWORD timeoutMs);
+    ::testing::AssertionResult SaveAs(const std::string& path, DWORD timeoutMs = kTimeoutMs) const;
     // SaveAs a temporary file, then its text.
     std::string SaveOutput() const;
-    // True when Vorlik answers a message within 5 s.
+    // True when Vorlik answers a message within kAnswerMs.
     bool Answers() const;
     bool WaitForExit(DWORD* pExitCode = nullptr) { return m_process.WaitForExit(kTimeoutMs, pExitCode); }
     // File > Exit, then waits for the process to end.
     bool Exit();
 
 private:
+    std::string Foreground() const; // which window has the keyboard, for failures
+
     ChildProcess m_process;
     HWND m_hDlg = nullptr;
 };
