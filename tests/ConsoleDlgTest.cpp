@@ -109,14 +109,18 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
         // bBox: the step ends with a message box, which it waits for.
         auto step = [&](const char* what, bool bBox, const std::function<void()>& act) {
             size_t before = boxes.Texts().size();
+            int focus = FocusId(hDlg);
             act();
-            if (bBox) {
+            if (bBox) { // and once it has gone, the focus where it was
                 EXPECT_TRUE(boxes.WaitForMore(before)) << what;
+                EXPECT_TRUE(WaitFor("the focus back after the box", [&] { return FocusId(hDlg) == focus; })) << what;
             }
             std::vector<std::string> seen = boxes.Texts();
-            log.push_back(std::string(what) + ": " + (seen.size() > before ? seen.back() : "-") +
-                          (IsBusy(hDlg) ? " busy" : "") + (FocusId(hDlg) == IDC_OUTPUT ? " in pane" : "") + " [" +
-                          StatusOf(hDlg) + "]");
+            OnUiThread(hDlg, [&] { // between the dialog's messages
+                log.push_back(std::string(what) + ": " + (seen.size() > before ? seen.back() : "-") +
+                              (IsBusy(hDlg) ? " busy" : "") + (FocusId(hDlg) == IDC_OUTPUT ? " in pane" : "") + " [" +
+                              StatusOf(hDlg) + "]");
+            });
         };
         auto ended = [&] { EXPECT_TRUE(PaneEndsWith(hDlg, "\r\n--End--\r\n")); };
         step("idle Stop", false, [&] { Send(hDlg, IDC_STOP); });
@@ -297,9 +301,11 @@ TEST(ConsoleDialog, ASlowSaveShowsItsProgressAndWritesTheTextOfItsMomentAndCance
     RunModalWith(dlg, [&](HWND hDlg) {
         Output(hDlg, text);
         auto cancelShown = [&] { return ::IsWindowVisible(::GetDlgItem(hDlg, IDC_SAVECANCEL)) != FALSE; };
-        auto look = [&](const char* when) {
-            seen.push_back(std::string(when) + ": [" + StatusOf(hDlg) + "]" + (cancelShown() ? " cancel" : "") +
-                           (CanSave(hDlg) ? "" : " greyed"));
+        auto look = [&](const char* when) { // on the dialog's thread: between its messages
+            OnUiThread(hDlg, [&] {
+                seen.push_back(std::string(when) + ": [" + StatusOf(hDlg) + "]" + (cancelShown() ? " cancel" : "") +
+                               (CanSave(hDlg) ? "" : " greyed"));
+            });
         };
         for (bool bCancel : { false, true }) {
             CHandle pipe(::CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 4096,
