@@ -4,14 +4,13 @@
 #include "platform/CClipboard.h"
 #include "platform/CFile.h"
 
-#include <exception>
+#include "platform/CException.h"
 
 bool CExportJob::Start(HWND hWndOwner, std::unique_ptr<CTextExport> text, Kind kind, const CString& path)
 {
     if (m_pThread)
         return false;
     m_text = std::move(text);
-    m_hWndOwner = hWndOwner;
     m_kind = kind;
     m_path = path;
     m_nDone = 0;
@@ -23,6 +22,7 @@ bool CExportJob::Start(HWND hWndOwner, std::unique_ptr<CTextExport> text, Kind k
     if (pThread == nullptr)
         return false;
     pThread->m_bAutoDelete = FALSE;
+    pThread->SetOwner(hWndOwner, WM_EXPORT_DONE); // whatever happens on the thread
     m_pThread.reset(pThread);
     m_pThread->ResumeThread();
     return true;
@@ -42,11 +42,12 @@ UINT CExportJob::Thread(LPVOID pParam)
             job->Save();
         else
             job->Copy();
-    } catch (const std::exception& e) {
-        job->m_result.error = e.what();
+    } catch (...) {
+        job->m_result.error = afx::CurrentExceptionText();
         job->m_result.bDone = false;
+        if (job->m_kind == save)
+            ::DeleteFileA(job->m_path); // never a partial file as if saved
     }
-    ::PostMessageA(job->m_hWndOwner, WM_EXPORT_DONE, 0, 0);
     return 0;
 }
 
@@ -108,8 +109,11 @@ void CExportJob::Copy()
 
 CExportJob::CResult CExportJob::Finish()
 {
-    if (m_pThread)
-        ::WaitForSingleObject(m_pThread->m_hThread, INFINITE); // it has posted: it is returning
+    if (m_pThread) {
+        ::WaitForSingleObject(m_pThread->m_hThread, INFINITE); // it has ended: it is returning
+        if (!m_pThread->GetFailure().IsEmpty() && m_result.error.IsEmpty())
+            m_result.error = m_pThread->GetFailure();
+    }
     m_pThread.reset();
     m_text.reset();
     return std::move(m_result);

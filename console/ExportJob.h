@@ -14,10 +14,11 @@
 // text) in global memory; the window puts them on the clipboard, which
 // belongs to its thread.
 //
-// Threads: every member function on the user-interface thread; the worker
-// posts WM_EXPORT_DONE to the owner when it has done. m_nDone and
-// m_bCancel are atomics (either thread); m_result is the worker's until
-// it posts.
+// Threads: every member function on the user-interface thread; the
+// framework posts WM_EXPORT_DONE to the owner when the worker has ended,
+// whatever ended it (an exception too: the result then says what). m_nDone
+// and m_bCancel are atomics (either thread); m_result is the worker's until
+// it has ended.
 #pragma once
 
 #include "platform/CClipboard.h"
@@ -49,7 +50,7 @@ public:
     ~CExportJob() { End(); }
 
     // False when a job is running, or no thread could be made.
-    bool Start(HWND hWndOwner, std::unique_ptr<CTextExport> text, Kind kind, const CString& path);
+    [[nodiscard]] bool Start(HWND hWndOwner, std::unique_ptr<CTextExport> text, Kind kind, const CString& path);
     bool IsRunning() const { return static_cast<bool>(m_pThread); }
     Kind GetKind() const { return m_kind; }
     // How far it has come, 0 to 100, and since when it runs.
@@ -68,7 +69,6 @@ private:
 
     std::unique_ptr<CWinThread> m_pThread;
     std::unique_ptr<CTextExport> m_text; // the worker's while it runs
-    HWND m_hWndOwner = nullptr;          // written before the worker starts
     Kind m_kind = save;                  // written before the worker starts
     CString m_path;                      // written before the worker starts
     DWORD m_dwStart = 0;

@@ -2,18 +2,28 @@
 
 #include "platform/CWinApp.h"
 
-void afx::ReportCurrentException() noexcept
+CString afx::CurrentExceptionText() noexcept
 {
     try {
         try {
             throw;
         } catch (const CException& e) {
-            AfxMessageBox(e.GetErrorMessage());
+            return e.GetErrorMessage();
         } catch (const std::exception& e) {
-            AfxMessageBox(e.what());
+            return e.what();
         } catch (...) {
-            AfxMessageBox("An unexpected error occurred.");
+            return "An unexpected error occurred.";
         }
+    } catch (...) {
+        return CString(); // out of memory while saying it
+    }
+}
+
+void afx::ReportCurrentException() noexcept
+{
+    CString text = CurrentExceptionText();
+    try {
+        AfxMessageBox(text.IsEmpty() ? "An unexpected error occurred." : static_cast<LPCTSTR>(text));
     } catch (...) {
         // Out of memory while reporting: nothing more can be shown.
     }

@@ -3,6 +3,7 @@
 #include "platform/CWnd.h"
 #include "platform/UniqueHandle.h"
 
+#include <cassert>
 #include <vector>
 
 namespace {
@@ -180,6 +181,7 @@ int AfxMessageBox(LPCTSTR lpszText, UINT nType, UINT)
         nType |= MB_ICONEXCLAMATION;
     HWND hOwner = nullptr;
     CWinApp* pApp = AfxGetApp();
+    assert(pApp == nullptr || pApp->m_nThreadID == ::GetCurrentThreadId());
     if (pApp != nullptr && pApp->m_nThreadID == ::GetCurrentThreadId()) {
         hOwner = ::GetActiveWindow();
         if (hOwner == nullptr && pApp->m_pMainWnd != nullptr)

@@ -37,9 +37,6 @@ public:
 
     HICON LoadIcon(UINT nIDResource) const;
     HCURSOR LoadCursor(UINT nIDResource) const;
-    // Three-dimensional controls are the system's own drawing today: kept
-    // for the start-up sequence, always TRUE.
-    BOOL Enable3dControlsStatic() { return TRUE; }
 
     // From now on the profile lives under
     // HKEY_CURRENT_USER\software\<lpszRegistryKey>\<application name>.
@@ -71,10 +68,11 @@ CWinApp* AfxGetApp() noexcept;
 CWnd* AfxGetMainWnd() noexcept;
 LPCTSTR AfxGetAppName() noexcept;
 
-// A modal message box titled with the application name. Without an icon in
-// nType it shows the exclamation icon. On the user-interface thread it is
-// owned by the active window; on any other thread it has no owner, so the
-// dialog stays usable while a worker's message box is up.
+// A modal message box titled with the application name, owned by the active
+// window (else the main window). Without an icon in nType it shows the
+// exclamation icon. User-interface thread only: a worker reports to its
+// owner by message and never shows UI, so a call from another thread is a
+// programming error (an assertion in a debug build; an unowned box else).
 int AfxMessageBox(LPCTSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
 
 // The string id of the application title, as in the framework's resources.

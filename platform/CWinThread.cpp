@@ -17,6 +17,12 @@ DWORD CWinThread::ResumeThread()
     return ::ResumeThread(m_hThread);
 }
 
+void CWinThread::SetOwner(HWND hWndOwner, UINT nMessage)
+{
+    m_hWndOwner = hWndOwner;
+    m_nEndMessage = nMessage;
+}
+
 unsigned __stdcall CWinThread::ThreadEntry(void* pThis) noexcept
 {
     CWinThread* pThread = static_cast<CWinThread*>(pThis);
@@ -24,11 +30,16 @@ unsigned __stdcall CWinThread::ThreadEntry(void* pThis) noexcept
     try {
         nResult = pThread->m_pfnThreadProc(pThread->m_pThreadParams);
     } catch (...) {
-        afx::ReportCurrentException();
+        pThread->m_strFailure = afx::CurrentExceptionText();
         nResult = static_cast<UINT>(-1);
     }
+    // Read before the post: from then on the owner may delete the object.
+    HWND hWndOwner = pThread->m_hWndOwner;
+    UINT nMessage = pThread->m_nEndMessage;
     if (pThread->m_bAutoDelete)
         delete pThread;
+    if (hWndOwner != nullptr)
+        ::PostMessageA(hWndOwner, nMessage, 0, 0);
     return nResult;
 }
 

@@ -41,21 +41,17 @@ void FlushLocked(CState& state)
 }
 
 // Where writes cannot be made non-blocking: what is queued is written here,
-// a blocking write at a time outside the lock, until the pipe is closed or
-// breaks. The thread owns the pipe's handle from its start.
-UINT WriterThread(LPVOID pParam)
+// a blocking write at a time outside the lock, until the writer is closed,
+// the input ends or the pipe breaks.
+void WriteQueued(CState& state)
 {
-    std::unique_ptr<std::shared_ptr<CState>> holder(static_cast<std::shared_ptr<CState>*>(pParam));
-    CState& state = **holder;
     std::string chunk;
     for (;;) {
         HANDLE hPipe = nullptr;
         {
             CSingleLock lock(state.lock);
-            if (state.bClosed || (state.bEndAsked && state.pending.empty())) {
-                state.pipe.reset();
-                return 0;
-            }
+            if (state.bClosed || (state.bEndAsked && state.pending.empty()))
+                return;
             chunk.swap(state.pending);
             state.pending.clear();
             hPipe = state.pipe.get();
@@ -66,14 +62,28 @@ UINT WriterThread(LPVOID pParam)
         }
         for (size_t done = 0; done < chunk.size();) {
             DWORD written = 0;
-            if (!::WriteFile(hPipe, chunk.data() + done, static_cast<DWORD>(chunk.size() - done), &written, nullptr)) {
-                CSingleLock lock(state.lock);
-                state.pipe.reset(); // broken pipe: the child is gone
-                return 0;
-            }
+            if (!::WriteFile(hPipe, chunk.data() + done, static_cast<DWORD>(chunk.size() - done), &written, nullptr))
+                return; // broken pipe: the child is gone
             done += written;
         }
     }
+}
+
+// The writer's own thread. It owns the pipe's handle from its start and
+// closes it as it ends, however it ends.
+UINT WriterThread(LPVOID pParam)
+{
+    std::unique_ptr<std::shared_ptr<CState>> holder(static_cast<std::shared_ptr<CState>*>(pParam));
+    CState& state = **holder;
+    try {
+        WriteQueued(state);
+    } catch (...) {
+        // Memory ran out for what was typed: the input ends here, as with
+        // a broken pipe.
+    }
+    CSingleLock lock(state.lock);
+    state.pipe.reset();
+    return 0;
 }
 
 } // namespace
