@@ -4,28 +4,14 @@
 
 CConsoleApp theApp;
 
-bool LoadSystemRichEdit()
-{
-    char path[520];
-    UINT n = ::GetSystemDirectoryA(path, sizeof path);
-    if (n == 0 || n >= sizeof path)
-        return false;
-    ::PathAddBackslashA(path);
-    if (lstrlenA(path) + lstrlenA("RICHED32.DLL") >= static_cast<int>(sizeof path))
-        return false;
-    lstrcatA(path, "RICHED32.DLL");
-    AFX_RICHEDIT_STATE* pState = AfxGetRichEditState();
-    if (pState->m_hInstRichEdit == nullptr)
-        pState->m_hInstRichEdit = ::LoadLibraryA(path);
-    return pState->m_hInstRichEdit != nullptr;
-}
-
 BOOL CConsoleApp::InitInstance()
 {
-    Enable3dControlsStatic();
     SetRegistryKey("Quorvel's Tools");
-    if (!LoadSystemRichEdit())
-        AfxInitRichEdit();
+    if (!AfxInitRichEdit()) {
+        AfxMessageBox("Vorlik cannot start: the rich edit control (RICHED32.DLL) could not be loaded from the "
+                      "system folder.", MB_ICONSTOP);
+        return FALSE;
+    }
     CConsoleDlg dlg(nullptr);
     m_pMainWnd = &dlg;
     dlg.DoModal();

@@ -1,5 +1,7 @@
 #include "platform/CRichEditCtrl.h"
 
+#include <shlwapi.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -48,11 +50,22 @@ AFX_RICHEDIT_STATE* AfxGetRichEditState() noexcept
     return &g_richEdit.state;
 }
 
+HINSTANCE AfxLoadSystemLibrary(LPCTSTR lpszFileName)
+{
+    char path[MAX_PATH];
+    UINT n = ::GetSystemDirectoryA(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || n + 1 + lstrlenA(lpszFileName) >= MAX_PATH)
+        return nullptr;
+    ::PathAddBackslashA(path);
+    lstrcatA(path, lpszFileName);
+    return ::LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 BOOL AfxInitRichEdit()
 {
     AFX_RICHEDIT_STATE* pState = AfxGetRichEditState();
     if (pState->m_hInstRichEdit == nullptr)
-        pState->m_hInstRichEdit = ::LoadLibraryA("RICHED32.DLL");
+        pState->m_hInstRichEdit = AfxLoadSystemLibrary("RICHED32.DLL");
     return pState->m_hInstRichEdit != nullptr;
 }
 
@@ -80,26 +93,6 @@ void CRichEditCtrl::ReplaceSel(LPCTSTR lpszNewText, BOOL bCanUndo)
     ::SendMessageA(m_hWnd, EM_REPLACESEL, static_cast<WPARAM>(bCanUndo), reinterpret_cast<LPARAM>(lpszNewText));
 }
 
-int CRichEditCtrl::GetLineCount() const
-{
-    return static_cast<int>(::SendMessageA(m_hWnd, EM_GETLINECOUNT, 0, 0));
-}
-
-int CRichEditCtrl::LineIndex(int nLine) const
-{
-    return static_cast<int>(::SendMessageA(m_hWnd, EM_LINEINDEX, static_cast<WPARAM>(nLine), 0));
-}
-
-long CRichEditCtrl::LineFromChar(long nIndex) const
-{
-    return static_cast<long>(::SendMessageA(m_hWnd, EM_EXLINEFROMCHAR, 0, nIndex));
-}
-
-int CRichEditCtrl::GetFirstVisibleLine() const
-{
-    return static_cast<int>(::SendMessageA(m_hWnd, EM_GETFIRSTVISIBLELINE, 0, 0));
-}
-
 POINT CRichEditCtrl::GetCharPos(long lChar) const
 {
     // Rich edit 1.0 form: the point comes back through wParam.
@@ -108,19 +101,9 @@ POINT CRichEditCtrl::GetCharPos(long lChar) const
     return POINT{ pt.x, pt.y };
 }
 
-void CRichEditCtrl::LineScroll(int nLines, int nChars)
-{
-    ::SendMessageA(m_hWnd, EM_LINESCROLL, static_cast<WPARAM>(nChars), nLines);
-}
-
 void CRichEditCtrl::LimitText(long nChars)
 {
     ::SendMessageA(m_hWnd, EM_EXLIMITTEXT, 0, nChars);
-}
-
-long CRichEditCtrl::GetLimitText() const
-{
-    return static_cast<long>(::SendMessageA(m_hWnd, EM_GETLIMITTEXT, 0, 0));
 }
 
 void CRichEditCtrl::SetUndoLimit(long nLimit)
