@@ -14,11 +14,33 @@ constexpr size_t kSpillStep = 1024 * 1024;
 // bound, so that trimming costs little per byte.
 constexpr uint64_t kTrimSlack = 4 * 1024 * 1024;
 
-bool Seek(HANDLE h, uint64_t offset)
+// A write or read at offset, however many calls it takes. The offset goes
+// with each call, so threads that use one handle never share a position.
+template <class Byte, class Call>
+bool Transfer(HANDLE h, uint64_t offset, Byte* p, size_t n, Call call)
 {
-    LONG high = static_cast<LONG>(offset >> 32);
-    DWORD low = ::SetFilePointer(h, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
-    return !(low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR);
+    while (n > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD done = 0;
+        if (!call(h, p, static_cast<DWORD>(std::min<size_t>(n, 1u << 30)), &done, &at) || done == 0)
+            return false;
+        p += done;
+        n -= done;
+        offset += done;
+    }
+    return true;
+}
+
+bool WriteAt(HANDLE h, uint64_t offset, const char* p, size_t n)
+{
+    return Transfer(h, offset, p, n, ::WriteFile);
+}
+
+bool ReadAt(HANDLE h, uint64_t offset, char* p, size_t n)
+{
+    return Transfer(h, offset, p, n, ::ReadFile);
 }
 
 CHandle CreateTemporaryFile()
@@ -43,55 +65,70 @@ void CTextStore::Append(const std::string& unit)
 {
     if (unit.empty())
         return;
-    CSingleLock lock(m_lock);
-    uint64_t last = m_starts.empty() ? m_nStart : m_starts.back();
-    if (m_nSize - last >= kStep)
-        m_starts.push_back(m_nSize);
-    m_memory += unit;
-    m_nSize += unit.size();
+    {
+        CSingleLock lock(m_lock);
+        uint64_t last = m_starts.empty() ? m_nStart : m_starts.back();
+        if (m_nSize - last >= kStep)
+            m_starts.push_back(m_nSize);
+        m_memory += unit;
+        m_nSize += unit.size();
+    }
     if (m_bFileFailed)
         Bound();
     else if (m_memory.size() >= (m_file ? kSpillStep : kMemoryBytes))
         SpillStep();
 }
 
+// The oldest MiB in memory goes to the file, written without the lock: until
+// it is written readers take those bytes from memory.
 void CTextStore::SpillStep()
 {
-    if (!m_file)
-        m_file = CreateTemporaryFile();
-    size_t n = std::min(m_memory.size(), kSpillStep);
-    if (m_file && WriteAt(m_nFileBytes, m_memory.data(), n)) {
-        m_nFileBytes += n;
-        m_nMemoryStart += n;
-        m_memory.erase(0, n);
-        return;
+    if (!m_file) {
+        CFileRef file = std::make_shared<CHandle>(CreateTemporaryFile());
+        CSingleLock lock(m_lock);
+        if (*file)
+            m_file = std::move(file);
     }
-    m_bFileFailed = true; // what the file holds stays readable
+    size_t n = std::min(m_memory.size(), kSpillStep);
+    bool bWritten = m_file && WriteAt(m_file->get(), m_nFileBytes, m_memory.data(), n);
+    {
+        CSingleLock lock(m_lock);
+        if (bWritten) {
+            m_nFileBytes += n;
+            m_nMemoryStart += n;
+            m_memory.erase(0, n);
+            return;
+        }
+        m_bFileFailed = true; // what the file holds stays readable
+    }
     Bound();
 }
 
 // Without a file, only the newest kFallbackBytes are kept, from a clean
 // place; what the file already holds goes first, so that what is lost is
-// always the beginning of the run.
+// always the beginning of the run. What goes is counted first, without the
+// lock (nothing but this thread changes it).
 void CTextStore::Bound()
 {
     if (m_nSize - m_nStart <= kFallbackBytes + kTrimSlack)
         return;
     auto it = std::lower_bound(m_starts.begin(), m_starts.end(), m_nSize - kFallbackBytes);
     uint64_t start = it != m_starts.end() ? *it : m_nSize - kFallbackBytes;
+    uint64_t lost = CountLost(m_nStart, start);
+    CSingleLock lock(m_lock);
     m_starts.erase(m_starts.begin(), it);
-    CountLost(m_nStart, start);
+    m_nLostBytes += lost;
     m_nStart = start;
     if (start >= m_nMemoryStart) {
-        m_file.reset();
+        m_file.reset(); // a reader still reading it holds it open
         m_memory.erase(0, static_cast<size_t>(start - m_nMemoryStart));
         m_memory.shrink_to_fit();
         m_nMemoryStart = start;
     }
 }
 
-// Counts [nFrom, nTo) as Save would write it, before it goes.
-void CTextStore::CountLost(uint64_t nFrom, uint64_t nTo)
+// [nFrom, nTo) as Save would write it: its size. User-interface thread.
+uint64_t CTextStore::CountLost(uint64_t nFrom, uint64_t nTo) const
 {
     class CCounter : public stored::IVisitor {
     public:
@@ -106,46 +143,18 @@ void CTextStore::CountLost(uint64_t nFrom, uint64_t nTo)
         size_t n = static_cast<size_t>(std::min<uint64_t>(kSpillStep, nTo - at));
         if (at >= m_nMemoryStart)
             piece.assign(m_memory, static_cast<size_t>(at - m_nMemoryStart), n);
-        else if (!(m_file && (piece.resize(n), ReadAt(at, &piece[0], n))))
+        else if (!(m_file && (piece.resize(n), ReadAt(m_file->get(), at, &piece[0], n))))
             piece.assign(n, 'x'); // not readable: counted as it is
         size_t taken = stored::Walk(piece.data(), piece.size(), counter, at + n == nTo);
         at += taken > 0 ? taken : n;
     }
-    m_nLostBytes += counter.bytes;
+    return counter.bytes;
 }
 
 uint64_t CTextStore::GetLostBytes() const
 {
     CSingleLock lock(m_lock);
     return m_nLostBytes;
-}
-
-bool CTextStore::WriteAt(uint64_t offset, const char* p, size_t n)
-{
-    if (!Seek(m_file.get(), offset))
-        return false;
-    while (n > 0) {
-        DWORD written = 0;
-        if (!::WriteFile(m_file.get(), p, static_cast<DWORD>(n), &written, nullptr) || written == 0)
-            return false;
-        p += written;
-        n -= written;
-    }
-    return true;
-}
-
-bool CTextStore::ReadAt(uint64_t offset, char* p, size_t n) const
-{
-    if (!Seek(m_file.get(), offset))
-        return false;
-    while (n > 0) {
-        DWORD got = 0;
-        if (!::ReadFile(m_file.get(), p, static_cast<DWORD>(n), &got, nullptr) || got == 0)
-            return false;
-        p += got;
-        n -= got;
-    }
-    return true;
 }
 
 uint64_t CTextStore::GetSize() const
@@ -160,25 +169,38 @@ uint64_t CTextStore::GetStart() const
     return m_nStart;
 }
 
+// Where the bytes are is taken under the lock, and what memory holds of them
+// copied; the file is read after it is let go.
 bool CTextStore::Read(uint64_t offset, size_t n, std::string& out) const
 {
-    CSingleLock lock(m_lock);
-    bool bRead = offset >= m_nStart;
-    offset = std::max(offset, m_nStart);
-    uint64_t end = std::min(offset + n, m_nSize);
-    if (offset < m_nMemoryStart && offset < end) {
-        uint64_t fileEnd = std::min(end, m_nMemoryStart);
-        size_t count = static_cast<size_t>(fileEnd - offset);
+    CFileRef file;
+    uint64_t fileFrom = 0, fileTo = 0;
+    std::string tail;
+    bool bRead = true;
+    {
+        CSingleLock lock(m_lock);
+        bRead = offset >= m_nStart;
+        offset = std::max(offset, m_nStart);
+        uint64_t end = std::min(offset + n, m_nSize);
+        if (offset < m_nMemoryStart && offset < end) {
+            file = m_file;
+            fileFrom = offset;
+            fileTo = std::min(end, m_nMemoryStart);
+            offset = fileTo;
+        }
+        if (offset < end)
+            tail.assign(m_memory, static_cast<size_t>(offset - m_nMemoryStart), static_cast<size_t>(end - offset));
+    }
+    if (fileTo > fileFrom) {
+        size_t count = static_cast<size_t>(fileTo - fileFrom);
         size_t at = out.size();
         out.resize(at + count);
-        if (!m_file || !ReadAt(offset, &out[at], count)) {
+        if (!file || !ReadAt(file->get(), fileFrom, &out[at], count)) {
             out.resize(at);
             bRead = false;
         }
-        offset = fileEnd;
     }
-    if (offset < end)
-        out.append(m_memory, static_cast<size_t>(offset - m_nMemoryStart), static_cast<size_t>(end - offset));
+    out += tail;
     return bRead;
 }
 

@@ -16,15 +16,21 @@
 // bytes, so the newest part of the text can be found without reading it all.
 //
 // Threads: the user-interface thread appends; any thread may read while it
-// does, since a reader holds the store (shared_ptr) and m_lock guards the
-// memory part, the file's position and the noted places. The store of a
-// finished run stays whole as long as anyone holds it.
+// does, since a reader holds the store (shared_ptr). m_lock guards where the
+// text is; no file is read or written while it is held, so a Save reading
+// the file never holds up the window's next output. That is safe because
+// what the file holds never changes once written (reads and writes give
+// their offset: there is no shared file position), the memory part is
+// changed by the user-interface thread alone, and a reader holds the file's
+// handle (shared_ptr) for as long as it reads. The store of a finished run
+// stays whole as long as anyone holds it.
 #pragma once
 
 #include "platform/CEvent.h"
 #include "platform/UniqueHandle.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,14 +61,14 @@ public:
     uint64_t FindStart(uint64_t end, uint64_t want) const;
 
 private:
+    using CFileRef = std::shared_ptr<CHandle>;
+
     void SpillStep();
     void Bound();
-    void CountLost(uint64_t nFrom, uint64_t nTo);
-    bool WriteAt(uint64_t offset, const char* p, size_t n);
-    bool ReadAt(uint64_t offset, char* p, size_t n) const;
+    uint64_t CountLost(uint64_t nFrom, uint64_t nTo) const;
 
     mutable CCriticalSection m_lock;
-    CHandle m_file;                  // guarded by m_lock: holds [0, m_nFileBytes)
+    CFileRef m_file;                 // guarded by m_lock; holds [0, m_nFileBytes)
     bool m_bFileFailed = false;      // guarded by m_lock
     uint64_t m_nFileBytes = 0;       // guarded by m_lock
     std::string m_memory;            // guarded by m_lock: holds [m_nMemoryStart, m_nSize)
@@ -71,4 +77,6 @@ private:
     uint64_t m_nLostBytes = 0;       // guarded by m_lock
     uint64_t m_nSize = 0;            // guarded by m_lock
     std::vector<uint64_t> m_starts;  // guarded by m_lock: clean places, ascending, >= m_nStart
+    // Each "guarded by m_lock" field is written by the user-interface thread
+    // alone, holding m_lock; that thread may read it without the lock.
 };
