@@ -84,7 +84,6 @@ public:
     void Follow();
     // Find has moved the view: it keeps its place, as when the user scrolls.
     void StopFollowing();
-    bool IsFollowing() const { return m_bFollowing; }
     // True while the control is behind the model or being rebuilt.
     bool HasWork() const;
     // The control is going: so are the hidden ones.

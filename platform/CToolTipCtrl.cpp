@@ -45,14 +45,6 @@ void CToolTipCtrl::RelayEvent(MSG* pMsg)
         ::SendMessageA(m_hWnd, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(pMsg));
 }
 
-CString CToolTipCtrl::GetText(CWnd* pWnd, UINT_PTR nIDTool) const
-{
-    char text[1024] = "";
-    TOOLINFOA ti = ToolInfo(pWnd, nIDTool, text);
-    ::SendMessageA(m_hWnd, TTM_GETTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
-    return CString(text);
-}
-
 BOOL CToolTipCtrl::DestroyWindow()
 {
     if (m_hWnd == nullptr)

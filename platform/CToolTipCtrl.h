@@ -18,8 +18,6 @@ public:
     BOOL AddTool(CWnd* pWnd, LPCTSTR lpszText, LPCRECT lpRectTool, UINT_PTR nIDTool);
     void UpdateTipText(LPCTSTR lpszText, CWnd* pWnd, UINT_PTR nIDTool);
     void RelayEvent(MSG* pMsg);
-    // The text of tool nIDTool of pWnd.
-    CString GetText(CWnd* pWnd, UINT_PTR nIDTool) const;
     BOOL DestroyWindow();
 
     HWND m_hWnd = nullptr; // user-interface thread only

@@ -238,11 +238,6 @@ void CWnd::GetWindowText(CString& rString) const
     rString = AfxGetWindowText(m_hWnd);
 }
 
-int CWnd::GetWindowTextLength() const
-{
-    return ::GetWindowTextLengthA(m_hWnd);
-}
-
 HWND CWnd::GetDlgItem(int nID) const
 {
     return ::GetDlgItem(m_hWnd, nID);

@@ -56,7 +56,6 @@ public:
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     void SetWindowText(LPCTSTR lpszString);
     void GetWindowText(CString& rString) const;
-    int GetWindowTextLength() const;
     HWND GetDlgItem(int nID) const;
     int GetDlgCtrlID() const;
     BOOL ShowWindow(int nCmdShow);

@@ -27,8 +27,10 @@ CRunSession::StartResult CRunSession::Start(HWND hWndHost, const CString& comman
     auto work = std::make_unique<CRunWork>();
     CHandle stdinWrite;
     if (!CreateChildPipe(work->outputRead, work->childOutput, kOutputPipeSize) ||
-        !CreateChildPipe(work->childStdin, stdinWrite, kStdinPipeSize))
+        !CreateChildPipe(work->childStdin, stdinWrite, kStdinPipeSize)) {
+        m_dwStartError = ::GetLastError();
         return pipeFailed;
+    }
     KeepFromChild(work->outputRead);
     KeepFromChild(stdinWrite);
     work->hWndHost = hWndHost;
@@ -41,6 +43,7 @@ CRunSession::StartResult CRunSession::Start(HWND hWndHost, const CString& comman
 
     CWinThread* pThread = AfxBeginThread(&RunWorkerThread, work.get(), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
     if (pThread == nullptr) {
+        m_dwStartError = ::GetLastError();
         m_stdin.Close();
         return threadFailed;
     }

@@ -41,7 +41,9 @@ public:
 
     // Starts a run of commandLine in directory (empty: the program's own),
     // reporting to hWndHost. Refused while a run is active.
-    StartResult Start(HWND hWndHost, const CString& commandLine, const CString& directory);
+    [[nodiscard]] StartResult Start(HWND hWndHost, const CString& commandLine, const CString& directory);
+    // Why the last Start failed: the system's error code.
+    DWORD GetStartError() const { return m_dwStartError; }
     // From a successful Start until the host has handled WM_RUN_FINISHED.
     bool IsActive() const { return m_bActive; }
     CStdinWriter& GetStdin() { return m_stdin; }
@@ -62,4 +64,5 @@ private:
     std::unique_ptr<CRunChild> m_child; // see CRunChild for who may call what
     CStdinWriter m_stdin;               // see CStdinWriter for who may call what
     bool m_bActive = false;
+    DWORD m_dwStartError = 0;
 };

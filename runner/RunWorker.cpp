@@ -1,6 +1,5 @@
 #include "runner/RunWorker.h"
 
-#include "console/Messages.h"
 #include "runner/CommandLine.h"
 #include "runner/RunChild.h"
 #include "runner/StdinWriter.h"
@@ -17,6 +16,47 @@ void HandOver(std::vector<char>& buffer, size_t& nUsed, HWND hWndHost)
     if (nUsed > 0)
         ::SendMessageA(hWndHost, WM_RUN_OUTPUT, nUsed, reinterpret_cast<LPARAM>(buffer.data()));
     nUsed = 0;
+}
+
+// Hands everything waiting in the pipe to the host. Returns 1 when the pipe
+// is empty, 0 when peeking or reading failed; *pnDrained receives the number
+// of bytes taken from the pipe.
+int DrainPipe(HANDLE hRead, std::vector<char>& buffer, HWND hWndHost, DWORD* pnDrained = nullptr)
+{
+    if (buffer.empty())
+        buffer.resize(kOutputBatchBytes);
+    const size_t capacity = buffer.size();
+    size_t nUsed = 0;
+    DWORD nDrained = 0;
+    DWORD dwGathered = 0; // when the first byte not handed over yet came
+    int result = 1;
+    for (;;) {
+        DWORD nAvail = 0;
+        if (!::PeekNamedPipe(hRead, nullptr, 0, nullptr, &nAvail, nullptr)) {
+            result = 0;
+            break;
+        }
+        if (nAvail == 0)
+            break;
+        // A child that never lets the pipe run dry still shows its output
+        // within kHandOverMs.
+        if (nUsed == capacity || (nUsed > 0 && ::GetTickCount() - dwGathered >= kHandOverMs))
+            HandOver(buffer, nUsed, hWndHost);
+        if (nUsed == 0)
+            dwGathered = ::GetTickCount();
+        DWORD nWant = static_cast<DWORD>(std::min<size_t>(nAvail, capacity - nUsed));
+        DWORD nGot = 0;
+        if (!::ReadFile(hRead, buffer.data() + nUsed, nWant, &nGot, nullptr)) {
+            result = 0;
+            break;
+        }
+        nUsed += nGot;
+        nDrained += nGot;
+    }
+    HandOver(buffer, nUsed, hWndHost);
+    if (pnDrained != nullptr)
+        *pnDrained = nDrained;
+    return result;
 }
 
 // Starts the child and pumps its output until it has ended.
@@ -93,44 +133,6 @@ void Run(CRunWork& work, CRunResult& result)
 }
 
 } // namespace
-
-int DrainPipe(HANDLE hRead, std::vector<char>& buffer, HWND hWndHost, DWORD* pnDrained)
-{
-    if (buffer.empty())
-        buffer.resize(kOutputBatchBytes);
-    const size_t capacity = buffer.size();
-    size_t nUsed = 0;
-    DWORD nDrained = 0;
-    DWORD dwGathered = 0; // when the first byte not handed over yet came
-    int result = 1;
-    for (;;) {
-        DWORD nAvail = 0;
-        if (!::PeekNamedPipe(hRead, nullptr, 0, nullptr, &nAvail, nullptr)) {
-            result = 0;
-            break;
-        }
-        if (nAvail == 0)
-            break;
-        // A child that never lets the pipe run dry still shows its output
-        // within kHandOverMs.
-        if (nUsed == capacity || (nUsed > 0 && ::GetTickCount() - dwGathered >= kHandOverMs))
-            HandOver(buffer, nUsed, hWndHost);
-        if (nUsed == 0)
-            dwGathered = ::GetTickCount();
-        DWORD nWant = static_cast<DWORD>(std::min<size_t>(nAvail, capacity - nUsed));
-        DWORD nGot = 0;
-        if (!::ReadFile(hRead, buffer.data() + nUsed, nWant, &nGot, nullptr)) {
-            result = 0;
-            break;
-        }
-        nUsed += nGot;
-        nDrained += nGot;
-    }
-    HandOver(buffer, nUsed, hWndHost);
-    if (pnDrained != nullptr)
-        *pnDrained = nDrained;
-    return result;
-}
 
 UINT RunWorkerThread(LPVOID pParam)
 {

@@ -1,9 +1,9 @@
 // The run worker: the back end of one run. It starts the resolved command
 // line as a hidden child whose standard handles are the pipes its session
 // made, puts it into the session's job, hands the child's output to the host
-// window until the child has ended, and ends by sending one CRunResult with
-// WM_RUN_FINISHED (console/Messages.h), in every outcome. It shows nothing:
-// the host reports what the result says.
+// window (WM_RUN_OUTPUT) until the child has ended, and ends by sending one
+// CRunResult with WM_RUN_FINISHED, in every outcome. It shows nothing: the
+// host reports what the result says.
 //
 // The pump polls: it asks the pipe how much is waiting and reads exactly
 // that, so no read ever blocks and the child's end is always noticed. While
@@ -27,10 +27,18 @@ constexpr DWORD kOutputPipeSize = 10240;
 constexpr DWORD kStdinPipeSize = 1024;
 constexpr DWORD kIdlePollMs = 100;
 // Output waiting in the pipe is gathered up to this many bytes per hand-off,
-// and for no longer than kHandOverMs; the host only takes it in, so the cost
-// per message is small either way.
+// and for no longer than kHandOverMs; the host decodes it and adds it to its
+// record of the run (it draws later), so a message costs little either way.
 constexpr size_t kOutputBatchBytes = 256 * 1024;
 constexpr DWORD kHandOverMs = 20;
+
+// The worker's messages to its host, sent (the worker waits for each to be
+// handled, so the host may read what they point at during the call).
+// The child's output: wParam a byte count, lParam that many bytes.
+constexpr UINT WM_RUN_OUTPUT = WM_USER + 14;
+// The run has ended: lParam points at the CRunResult. Exactly once per run,
+// in every outcome, and the last thing the worker does.
+constexpr UINT WM_RUN_FINISHED = WM_USER + 10;
 
 // How a run ended.
 struct CRunResult {
@@ -63,8 +71,3 @@ struct CRunWork {
 
 // The worker's entry: pParam is the CRunWork.
 UINT RunWorkerThread(LPVOID pParam);
-
-// Hands everything waiting in the pipe to the host. Returns 1 when the pipe
-// is empty, 0 when peeking or reading failed; *pnDrained receives the number
-// of bytes taken from the pipe.
-int DrainPipe(HANDLE hRead, std::vector<char>& buffer, HWND hWndHost, DWORD* pnDrained = nullptr);

@@ -49,7 +49,6 @@ public:
     void Stop();
 
     bool IsRunning() const { return static_cast<bool>(m_pThread); }
-    int GetCurrentFrame() const { return m_nCurFrame; }
 
 protected:
     // Called when the control needs painting: redraws the current frame while
