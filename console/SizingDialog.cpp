@@ -56,7 +56,7 @@ void CSizingDialog::MoveChild(int dx, int dy, UINT nID)
     ::GetWindowRect(hChild, rc);
     ScreenToClient(rc);
     ::OffsetRect(rc, dx, dy);
-    ::MoveWindow(hChild, rc.left, rc.top, rc.Width(), rc.Height(), TRUE);
+    Place(hChild, rc);
 }
 
 void CSizingDialog::GrowChild(int dx, int dy, UINT nID)
@@ -82,5 +82,15 @@ void CSizingDialog::GrowChild(int dx, int dy, HWND hChild)
     ScreenToClient(rc);
     rc.right += dx;
     rc.bottom += dy;
-    ::MoveWindow(hChild, rc.left, rc.top, rc.Width(), rc.Height(), TRUE);
+    Place(hChild, rc);
+}
+
+// Moves and sizes a child, which then paints itself whole where it is: the
+// pixels of its old place are not copied along, since the dialog may have
+// painted its background over them meanwhile (a status line moved into the
+// area a larger window uncovers stayed blank).
+void CSizingDialog::Place(HWND hChild, const CRect& rc)
+{
+    ::SetWindowPos(hChild, nullptr, rc.left, rc.top, rc.Width(), rc.Height(),
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }

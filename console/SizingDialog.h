@@ -42,4 +42,5 @@ protected:
 
 private:
     void GrowChild(int dx, int dy, HWND hChild);
+    void Place(HWND hChild, const CRect& rc);
 };
