@@ -1,12 +1,14 @@
 #include "console/ConsoleDlg.h"
 
 #include "console/Messages.h"
+#include "console/PaneFont.h"
 #include "console/StatusText.h"
 #include "platform/CClipboard.h"
 #include "res/resource.h"
 #include "runner/CommandLine.h"
 #include "widgets/AboutBox.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -77,11 +79,35 @@ BOOL CConsoleDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     LoadHistory();
     m_output.SubclassDlgItem(IDC_OUTPUT, this);
+    if (CreatePaneFont(m_paneFont, kPanePoints)) {
+        m_output.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(m_paneFont)), FALSE);
+        FitColumns(kFirstColumns);
+    }
     m_busy.SubclassDlgItem(IDC_BUSY, this);
     m_busy.Load(IDB_BUSY, 32, 100, kBusyMask);
     LoadSettings();
     m_hAccel = ::LoadAcceleratorsA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MENU));
     return TRUE;
+}
+
+// Widens the window so that the pane shows nColumns of its font, as far as
+// the screen's work area allows; the smallest size stays the template's.
+void CConsoleDlg::FitColumns(int nColumns)
+{
+    HDC hdc = ::GetDC(m_output.m_hWnd);
+    HGDIOBJ old = ::SelectObject(hdc, m_paneFont);
+    TEXTMETRICA tm{};
+    ::GetTextMetricsA(hdc, &tm);
+    ::SelectObject(hdc, old);
+    ::ReleaseDC(m_output.m_hWnd, hdc);
+    CRect pane, window, work;
+    m_output.GetClientRect(pane);
+    GetWindowRect(window);
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int kMargins = 8; // the control's own, either side of the text
+    int dx = std::min<int>(nColumns * tm.tmAveCharWidth + kMargins - pane.Width(), work.right - window.right);
+    if (dx > 0)
+        SetWindowPos(nullptr, 0, 0, window.Width() + dx, window.Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CConsoleDlg::OnRun()
@@ -106,19 +132,21 @@ bool CConsoleDlg::StartRun()
         AfxMessageBox("The command line is too long. A command line can have at most 1023 characters.");
         return false;
     }
-    m_busy.Start();
-    m_output.Clear(); // the pane and the previous run's output
-    switch (m_run.Start(m_hWnd, commandLine, directory)) {
-    case CRunSession::started:
-        break;
-    case CRunSession::pipeFailed:
-        m_busy.Stop();
-        AfxMessageBox("Couldn't create Pipe\n");
-        return false;
-    default:
-        m_busy.Stop(); // no run: no animation either
+    CRunSession::StartResult started = m_run.Start(m_hWnd, commandLine, directory);
+    if (started != CRunSession::started) {
+        // No run exists: the last one's output stays, and the status line
+        // says why.
+        CRunResult result;
+        result.kind = CRunResult::notStarted;
+        result.error = m_run.GetStartError();
+        SetStatus(m_strStatus = status::RunEnded(result, ProgramOf(commandLine)));
+        if (started == CRunSession::pipeFailed)
+            AfxMessageBox("Couldn't create Pipe\n");
         return false;
     }
+    // The worker's first output is handled only once this returns.
+    m_output.Clear(); // the pane and the previous run's output
+    m_busy.Start();
     m_strProgram = ProgramOf(commandLine);
     m_dwRunStart = ::GetTickCount();
     SetStatus(status::Running(0));
@@ -177,9 +205,16 @@ LRESULT CConsoleDlg::OnRunOutput(WPARAM wParam, LPARAM lParam)
 
 LRESULT CConsoleDlg::OnConsoleLine(WPARAM wParam, LPARAM lParam)
 {
-    if (m_run.IsActive())
-        m_run.GetStdin().Write(reinterpret_cast<const char*>(lParam), static_cast<size_t>(wParam));
+    SendInput(std::wstring(reinterpret_cast<const wchar_t*>(lParam), static_cast<size_t>(wParam)));
     return 0;
+}
+
+void CConsoleDlg::SendInput(const std::wstring& text)
+{
+    if (m_run.IsActive()) {
+        std::string bytes = m_output.GetModel().EncodeInput(text);
+        m_run.GetStdin().Write(bytes.data(), bytes.size());
+    }
 }
 
 LRESULT CConsoleDlg::OnConsoleEof(WPARAM, LPARAM)
@@ -197,8 +232,12 @@ LRESULT CConsoleDlg::OnConsoleBreak(WPARAM, LPARAM)
 
 LRESULT CConsoleDlg::OnConsoleChar(WPARAM wParam, LPARAM)
 {
-    if (m_run.IsActive())
-        m_run.GetStdin().WriteKey(static_cast<char>(wParam & 0xFF));
+    // Enter goes as CR LF in one write; a character past U+FFFF as its pair.
+    char32_t c = static_cast<char32_t>(wParam);
+    std::wstring text = c == U'\r' ? L"\r\n" : std::wstring(1, static_cast<wchar_t>(c));
+    if (c > 0xFFFF)
+        text = { static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)), static_cast<wchar_t>(0xDC00 + (c & 0x3FF)) };
+    SendInput(text);
     return 0;
 }
 
@@ -223,9 +262,9 @@ void CConsoleDlg::SetStatus(const std::wstring& text)
 
 void CConsoleDlg::OnCancel()
 {
-    // A stray Escape must not cost a run's output: it closes only a window
-    // that has shown nothing.
-    if (m_bEscapeKey && (!m_output.GetModel().IsEmpty() || m_output.GetTextLength() > 0))
+    // A stray Escape must not cost a run's output or what was typed: it
+    // closes only a window that has shown nothing and holds nothing typed.
+    if (m_bEscapeKey && (!m_output.IsEmpty() || ::GetWindowTextLengthA(GetDlgItem(IDC_COMMAND)) > 0))
         return;
     if (m_run.IsActive()) {
         AfxMessageBox("You can't exit will your process is running.");
@@ -271,14 +310,8 @@ void CConsoleDlg::OnSave()
     if (dlg.DoModal() != IDOK)
         return;
     CString path = dlg.GetPathName();
-    if (path.IsEmpty())
-        return;
-    StartSave(path);
-}
-
-bool CConsoleDlg::StartSave(LPCTSTR lpszPath)
-{
-    return StartExport(CExportJob::save, lpszPath);
+    if (!path.IsEmpty() && !StartExport(CExportJob::save, path))
+        ::MessageBeep(MB_OK); // no thread could be made for it
 }
 
 void CConsoleDlg::OnCopy()
@@ -287,14 +320,15 @@ void CConsoleDlg::OnCopy()
         ::MessageBeep(MB_OK);
         return;
     }
-    StartExport(CExportJob::copy, "");
+    if (!StartExport(CExportJob::copy, ""))
+        return; // nothing to copy: the clipboard stays as it was
 }
 
 bool CConsoleDlg::StartExport(CExportJob::Kind kind, LPCTSTR lpszPath)
 {
-    auto text = std::make_unique<CTextExport>(m_output.GetModel());
+    std::unique_ptr<CTextExport> text = m_output.Snapshot();
     if (kind == CExportJob::copy && text->IsEmpty())
-        return false; // nothing to copy: the clipboard stays as it was
+        return false;
     if (!m_export.Start(m_hWnd, std::move(text), kind, lpszPath))
         return false;
     ShowExporting(true);

@@ -17,7 +17,9 @@
 // status line, with Cancel; Save and Copy are refused while one runs.
 //
 // Commands that must not run during a run (Run, Exit) are refused with a
-// message box. Every field belongs to the user-interface thread.
+// message box. What the user types in the pane reaches the child in the
+// code page its output is read in. Every field belongs to the
+// user-interface thread; nothing but the dialog itself reaches them.
 #pragma once
 
 #include "console/ExportJob.h"
@@ -32,17 +34,25 @@ class CConsoleDlg : public CSizingDialog {
 public:
     explicit CConsoleDlg(CWnd* pParent = nullptr);
 
-    // True when a run was started.
-    bool StartRun();
-    void StopRun();
-    // Starts writing the run's output to a file, as a console shows it
-    // (CTextExport); false when an export is running already.
-    bool StartSave(LPCTSTR lpszPath);
-
     // The command history: the command box's list, newest first, at most
     // kHistorySize distinct entries, kept in the profile section "RecentCmd"
     // as the values RecentCmd0, RecentCmd1, ...
     static constexpr int kHistorySize = 20;
+    // The pane's font (PaneFont.h), and how many of its columns the first
+    // window shows.
+    static constexpr int kPanePoints = 10;
+    static constexpr int kFirstColumns = 100;
+
+private:
+    // True when a run was started; a run that could not be started says
+    // why in the status line, and the last run's output stays.
+    [[nodiscard]] bool StartRun();
+    void StopRun();
+    // Starts writing the run's output to a file, or to the clipboard, as a
+    // console shows it (CTextExport); false when an export is running
+    // already, or there is nothing to copy.
+    [[nodiscard]] bool StartExport(CExportJob::Kind kind, LPCTSTR lpszPath);
+
     // The input mode and the output code page, kept in the profile section
     // "Settings" as KeyAtATime (0 or 1) and OutputCodePage (0 OEM, 1 ANSI,
     // 2 UTF-8).
@@ -52,12 +62,11 @@ public:
     void AddToHistory(const CString& command);
     void SaveHistory();
 
-protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     void OnOK() override;
     // Exit, the close box and Escape; Escape only while nothing would be
-    // lost.
+    // lost: nothing in the pane, nothing in the command box.
     void OnCancel() override;
     // The Find dialog's keys go to it; Escape is marked as the key it is.
     BOOL PreTranslateMessage(MSG* pMsg) override;
@@ -114,13 +123,15 @@ protected:
 
     DECLARE_MESSAGE_MAP()
 
-protected:
+    void FitColumns(int nColumns);
     void SetStatus(const std::wstring& text);
-    bool StartExport(CExportJob::Kind kind, LPCTSTR lpszPath);
     void ShowExporting(bool bExporting);
     void FindAgain(bool bDown);
     void FindInPane(const CTextFinder& finder);
+    // What the user typed, to the child in the code page of its output.
+    void SendInput(const std::wstring& text);
 
+    CFont m_paneFont; // before the pane, which uses it to its end
     COutputPane m_output;
     CString m_strCommand;
     HICON m_hIcon;

@@ -1,5 +1,27 @@
 #include "console/InputLine.h"
 
+namespace {
+
+bool IsHighSurrogate(wchar_t c)
+{
+    return c >= 0xD800 && c < 0xDC00;
+}
+
+// Text as the ANSI control shows it: a character per UTF-16 unit (a half of
+// a pair shows as '?'), best fit or '?' for what the code page lacks.
+std::string Shown(const std::wstring& text)
+{
+    std::string shown;
+    for (wchar_t c : text) {
+        char bytes[8];
+        int n = ::WideCharToMultiByte(CP_ACP, 0, &c, 1, bytes, sizeof bytes, "?", nullptr);
+        shown.append(n > 0 ? bytes : "?", n > 0 ? static_cast<size_t>(n) : 1);
+    }
+    return shown;
+}
+
+} // namespace
+
 long CInputLine::GetStart() const
 {
     return m_ctrl.GetTextLength() - static_cast<long>(m_strText.size());
@@ -11,26 +33,37 @@ void CInputLine::PlaceCaret()
     m_ctrl.SetSel(at, at);
 }
 
+size_t CInputLine::Before(size_t at) const
+{
+    return at >= 2 && IsHighSurrogate(m_strText[at - 2]) ? at - 2 : at - 1;
+}
+
+size_t CInputLine::After(size_t at) const
+{
+    return IsHighSurrogate(m_strText[at]) && at + 1 < m_strText.size() ? at + 2 : at + 1;
+}
+
 // Inserts at the control's caret in the pane's own colour.
-void CInputLine::Insert(const std::string& text)
+void CInputLine::Insert(const std::wstring& text)
 {
     CHARFORMATA cf{};
     cf.cbSize = sizeof cf;
     cf.dwMask = CFM_COLOR;
     cf.dwEffects = CFE_AUTOCOLOR;
     m_ctrl.SendMessage(EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
-    m_ctrl.ReplaceSel(text.c_str(), FALSE);
+    m_ctrl.ReplaceSel(Shown(text).c_str(), FALSE);
 }
 
-void CInputLine::Type(char ch)
+void CInputLine::Type(const std::wstring& text)
 {
     if (m_bEof) {
         ::MessageBeep(MB_OK); // "^Z" waits for Enter, Backspace or Escape
         return;
     }
     PlaceCaret();
-    Insert(std::string(1, ch));
-    m_strText.insert(m_nCaret++, 1, ch);
+    Insert(text);
+    m_strText.insert(m_nCaret, text);
+    m_nCaret += text.size();
 }
 
 void CInputLine::Erase(size_t nFrom, size_t nCount)
@@ -47,7 +80,7 @@ void CInputLine::Backspace()
     if (m_bEof)
         Clear();
     else if (m_nCaret > 0)
-        Erase(m_nCaret - 1, 1);
+        Erase(Before(m_nCaret), m_nCaret - Before(m_nCaret));
 }
 
 void CInputLine::Delete()
@@ -55,15 +88,15 @@ void CInputLine::Delete()
     if (m_bEof)
         Clear();
     else if (m_nCaret < m_strText.size())
-        Erase(m_nCaret, 1);
+        Erase(m_nCaret, After(m_nCaret) - m_nCaret);
 }
 
 void CInputLine::Move(UINT vk)
 {
     if (vk == VK_LEFT && m_nCaret > 0)
-        --m_nCaret;
+        m_nCaret = Before(m_nCaret);
     else if (vk == VK_RIGHT && m_nCaret < m_strText.size())
-        ++m_nCaret;
+        m_nCaret = After(m_nCaret);
     else if (vk == VK_HOME)
         m_nCaret = 0;
     else if (vk == VK_END)
@@ -80,7 +113,7 @@ void CInputLine::Clear()
     m_nRecalled = -1;
 }
 
-void CInputLine::Replace(const std::string& text)
+void CInputLine::Replace(const std::wstring& text)
 {
     if (!m_strText.empty())
         Erase(0, m_strText.size());
@@ -98,7 +131,7 @@ void CInputLine::Recall(bool bOlder)
     if (next < -1 || next >= static_cast<int>(m_recall.size()))
         return; // nothing older, or back at the line typed
     if (m_nRecalled == -1)
-        m_strTyped = m_bEof ? std::string() : m_strText;
+        m_strTyped = m_bEof ? std::wstring() : m_strText;
     m_nRecalled = next;
     Replace(next == -1 ? m_strTyped : m_recall[static_cast<size_t>(next)]);
 }
@@ -107,14 +140,13 @@ void CInputLine::MarkEndOfInput()
 {
     if (!m_strText.empty())
         return;
-    Type('^');
-    Type('Z');
+    Type(L"^Z");
     m_bEof = true;
 }
 
-std::string CInputLine::Take(bool* pbEof)
+std::wstring CInputLine::Take(bool* pbEof)
 {
-    std::string line = m_strText;
+    std::wstring line = m_strText;
     *pbEof = m_bEof;
     Clear();
     if (!*pbEof && !line.empty() && (m_recall.empty() || m_recall.front() != line)) {

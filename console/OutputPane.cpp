@@ -99,8 +99,21 @@ void COutputPane::EndOutput()
 
 void COutputPane::AppendText(LPCTSTR lpszText)
 {
-    m_model.Echo(lpszText, std::strlen(lpszText));
+    int n = lstrlenA(lpszText);
+    std::wstring text(static_cast<size_t>(n), L'\0');
+    text.resize(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, lpszText, n, &text[0], n)));
+    m_model.Echo(text);
     m_view.Pace();
+}
+
+std::unique_ptr<CTextExport> COutputPane::Snapshot()
+{
+    return std::make_unique<CTextExport>(m_model, m_input.GetText());
+}
+
+bool COutputPane::IsEmpty() const
+{
+    return m_model.IsEmpty() && m_input.GetText().empty() && GetTextLength() == 0;
 }
 
 void COutputPane::SetKeyAtATime(bool bKeyAtATime)
@@ -115,14 +128,46 @@ void COutputPane::OnChar(UINT nChar, UINT, UINT nFlags)
 {
     if (nChar == '\t')
         return; // Tab (or Ctrl+I) only moves the focus, in either mode
-    TypeChar(nChar, nFlags);
+    if (nChar < 0x20) {
+        TypeKey(nChar, nFlags);
+        return;
+    }
+    // A character of the ANSI code page: two messages for a double-byte one.
+    char bytes[2] = { static_cast<char>(m_chLead), static_cast<char>(nChar) };
+    bool bLead = m_chLead == 0 && ::IsDBCSLeadByte(static_cast<BYTE>(nChar));
+    m_chLead = bLead ? static_cast<char>(nChar) : 0;
+    if (bLead)
+        return;
+    const char* from = bytes[0] != 0 ? bytes : bytes + 1;
+    int n = bytes[0] != 0 ? 2 : 1;
+    wchar_t wide[2];
+    int count = ::MultiByteToWideChar(CP_ACP, 0, from, n, wide, 2);
+    if (count > 0)
+        TypeText(std::wstring(wide, static_cast<size_t>(count)), nFlags);
 }
 
-void COutputPane::TypeChar(UINT nChar, UINT nFlags)
+void COutputPane::TypeText(const std::wstring& text, UINT nFlags)
+{
+    if (!m_bKeyAtATime) {
+        m_input.Type(text);
+        m_view.OnUserScroll(false); // typing brings the view to the line
+        return;
+    }
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size())
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_CHAR, c, nFlags);
+        m_model.EchoKey(c);
+    }
+    m_view.Update();
+}
+
+void COutputPane::TypeKey(UINT nChar, UINT nFlags)
 {
     if (m_bKeyAtATime) {
         ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_CHAR, nChar, nFlags);
-        m_model.EchoKey(static_cast<char>(nChar));
+        m_model.EchoKey(nChar);
         m_view.Update();
         return;
     }
@@ -159,10 +204,7 @@ void COutputPane::TypeChar(UINT nChar, UINT nFlags)
         m_input.Clear();
         break;
     default:
-        if (nChar < 0x20 && nChar != '\t')
-            return; // no other control character goes anywhere
-        m_input.Type(static_cast<char>(nChar));
-        break;
+        return; // no other control character goes anywhere
     }
     m_view.OnUserScroll(false); // typing brings the view to the line
 }
@@ -237,17 +279,19 @@ LRESULT COutputPane::OnGetDlgCode(WPARAM, LPARAM lParam)
 
 LRESULT COutputPane::OnPaste(WPARAM, LPARAM)
 {
-    if (!::IsClipboardFormatAvailable(CF_TEXT) || !::OpenClipboard(m_hWnd))
+    // Unicode, so that what the ANSI code page lacks still reaches the
+    // program (the system makes it from CF_TEXT when only that is there).
+    if (!::IsClipboardFormatAvailable(CF_UNICODETEXT) || !::OpenClipboard(m_hWnd))
         return 0;
-    std::string text;
-    if (HANDLE hData = ::GetClipboardData(CF_TEXT)) {
-        if (const char* p = static_cast<const char*>(::GlobalLock(hData))) {
+    std::wstring text;
+    if (HANDLE hData = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const wchar_t* p = static_cast<const wchar_t*>(::GlobalLock(hData))) {
             text = p;
             ::GlobalUnlock(hData);
         }
     }
     ::CloseClipboard();
-    PasteText(text.c_str());
+    PasteText(text);
     return 0;
 }
 
@@ -303,9 +347,8 @@ LRESULT COutputPane::OnUserScroll(WPARAM, LPARAM)
 void COutputPane::SubmitLine()
 {
     bool bEof = false;
-    std::string line = m_input.Take(&bEof) + "\r\n";
-    std::string echo = bEof ? "^Z\r\n" : line;
-    m_model.Echo(echo.data(), echo.size());
+    std::wstring line = m_input.Take(&bEof) + L"\r\n"; // "^Z" when it ends the input
+    m_model.Echo(line);
     m_view.Follow();
     m_view.Update();
     HWND hParent = ::GetParent(m_hWnd);
@@ -315,16 +358,24 @@ void COutputPane::SubmitLine()
         ::SendMessageA(hParent, WM_CONSOLE_LINE, line.size(), reinterpret_cast<LPARAM>(line.c_str()));
 }
 
-// Types the text: each line break is an Enter, other control characters go.
-void COutputPane::PasteText(const char* pText)
+// Types the text: each line break is an Enter, other control characters go;
+// what is between them goes in one piece.
+void COutputPane::PasteText(const std::wstring& text)
 {
-    for (const char* p = pText; *p != '\0'; ++p) {
-        if (*p == '\r' || *p == '\n') {
-            TypeChar('\r', 0);
-            if (p[0] == '\r' && p[1] == '\n')
-                ++p;
-        } else if (static_cast<unsigned char>(*p) >= 0x20 || *p == '\t') {
-            TypeChar(static_cast<unsigned char>(*p), 0);
+    std::wstring run;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        wchar_t c = i < text.size() ? text[i] : L'\0';
+        if (c >= 0x20 || c == L'\t') {
+            run += c;
+            continue;
+        }
+        if (!run.empty())
+            TypeText(run, 0);
+        run.clear();
+        if (c == L'\r' || c == L'\n') {
+            TypeKey('\r', 0);
+            if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+                ++i;
         }
     }
 }

@@ -31,8 +31,10 @@
 #include "console/Messages.h"
 #include "console/OutputView.h"
 #include "console/TextFinder.h"
+#include "screen/TextExport.h"
 #include "platform/CRichEditCtrl.h"
 
+#include <memory>
 #include <vector>
 
 class COutputPane : public CRichEditCtrl {
@@ -49,6 +51,11 @@ public:
     void EndOutput();
     // Text shown as it is (the end line).
     void AppendText(LPCTSTR lpszText);
+    // The run's whole text as Save and Copy give it, what is being typed
+    // included, at this moment (it can then be read on any thread).
+    std::unique_ptr<CTextExport> Snapshot();
+    // Nothing shown and nothing typed.
+    bool IsEmpty() const;
 
     // Every key to the parent at once (true) or line input (false, the
     // default); a line being typed is dropped when this changes.
@@ -108,11 +115,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    friend struct COutputPaneProbe; // the tests' look at the view's state; defined in the tests only
-
-    void TypeChar(UINT nChar, UINT nFlags);
+    void TypeText(const std::wstring& text, UINT nFlags);
+    void TypeKey(UINT nChar, UINT nFlags);
     void SubmitLine();
-    void PasteText(const char* pText);
+    void PasteText(const std::wstring& text);
     void CopySelection();
     void DeferDispose();
 
@@ -120,6 +126,7 @@ private:
     CInputLine m_input;
     COutputView m_view;
     bool m_bKeyAtATime = false;
+    char m_chLead = 0;        // the first byte of a double-byte character typed
     DWORD m_dwStyle = 0;      // the control's styles as the template gave them
     std::vector<CWindowHandle> m_retired;  // big replaced controls waiting for the pane to be idle
     std::vector<CWindowHandle> m_retiring; // small ones, destroyed in a message of their own

@@ -24,8 +24,9 @@ public:
     CFindReplaceDialog& operator=(const CFindReplaceDialog&) = delete;
     ~CFindReplaceDialog();
 
-    // Opens the dialog over hWndOwner, searching down, or brings it
-    // forward when it is open. False when the system would not make it.
+    // Opens the dialog over hWndOwner with the direction and options it
+    // last had (down at first), or brings it forward when it is open.
+    // False when the system would not make it.
     bool Create(HWND hWndOwner, LPCTSTR lpszFindWhat);
     HWND GetSafeHwnd() const { return m_hWnd; }
 

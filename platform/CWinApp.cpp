@@ -187,5 +187,11 @@ int AfxMessageBox(LPCTSTR lpszText, UINT nType, UINT)
         if (hOwner == nullptr && pApp->m_pMainWnd != nullptr)
             hOwner = pApp->m_pMainWnd->m_hWnd;
     }
-    return ::MessageBoxA(hOwner, lpszText, AfxGetAppName(), nType);
+    // The box takes the focus; it goes back to where it was when the box
+    // closes, which the system leaves to the activation that follows.
+    HWND hFocus = ::GetFocus();
+    int result = ::MessageBoxA(hOwner, lpszText, AfxGetAppName(), nType);
+    if (hFocus != nullptr && ::IsWindow(hFocus) && ::GetFocus() != hFocus)
+        ::SetFocus(hFocus);
+    return result;
 }

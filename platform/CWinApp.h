@@ -69,10 +69,11 @@ CWnd* AfxGetMainWnd() noexcept;
 LPCTSTR AfxGetAppName() noexcept;
 
 // A modal message box titled with the application name, owned by the active
-// window (else the main window). Without an icon in nType it shows the
-// exclamation icon. User-interface thread only: a worker reports to its
-// owner by message and never shows UI, so a call from another thread is a
-// programming error (an assertion in a debug build; an unowned box else).
+// window (else the main window), that gives the focus back where it found
+// it. Without an icon in nType it shows the exclamation icon. User-interface
+// thread only: a worker reports to its owner by message and never shows UI,
+// so a call from another thread is a programming error (an assertion in a
+// debug build; an unowned box else).
 int AfxMessageBox(LPCTSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
 
 // The string id of the application title, as in the framework's resources.

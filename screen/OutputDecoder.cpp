@@ -1,5 +1,7 @@
 #include "screen/OutputDecoder.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -111,6 +113,19 @@ void COutputDecoder::Finish(std::u32string& out)
     if (!m_held.empty())
         out += kReplacement;
     m_held.clear();
+}
+
+std::string COutputDecoder::Encode(const std::wstring& text) const
+{
+    if (text.empty())
+        return std::string();
+    int n = static_cast<int>(text.size());
+    const char* defaultChar = m_codePage == utf8 ? nullptr : "?";
+    int count = ::WideCharToMultiByte(m_nSystemCodePage, 0, text.data(), n, nullptr, 0, defaultChar, nullptr);
+    std::string bytes(static_cast<size_t>(std::max(count, 0)), '\0');
+    if (count > 0)
+        ::WideCharToMultiByte(m_nSystemCodePage, 0, text.data(), n, &bytes[0], count, defaultChar, nullptr);
+    return bytes;
 }
 
 void COutputDecoder::DecodeUtf8(const unsigned char* p, size_t n, std::u32string& out)

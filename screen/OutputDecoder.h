@@ -1,4 +1,5 @@
-// COutputDecoder: turns the child's bytes into Unicode characters.
+// COutputDecoder: turns the child's bytes into Unicode characters, and what
+// is typed to the child into bytes of the same code page.
 //
 // A console shows a program's output in the console's code page (OEM), so
 // that is the default; the output can also be read in the ANSI code page
@@ -10,6 +11,10 @@
 // Single-byte code pages go through a table made once per code page; UTF-8
 // is decoded here; double-byte code pages go through the system a character
 // at a time.
+//
+// Input goes the other way in the same code page, as a console sends it in
+// its input code page: a character the code page lacks goes as its best
+// fit, or '?'.
 //
 // User-interface thread only.
 #pragma once
@@ -30,6 +35,8 @@ public:
     void Decode(const char* p, size_t n, std::u32string& out);
     // The output has ended: a character still held back goes out as U+FFFD.
     void Finish(std::u32string& out);
+    // Typed text as the child reads it.
+    std::string Encode(const std::wstring& text) const;
 
 private:
     void DecodeUtf8(const unsigned char* p, size_t n, std::u32string& out);

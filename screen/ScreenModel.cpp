@@ -102,31 +102,29 @@ void CScreenModel::Finish()
     UpdateColour();
 }
 
-void CScreenModel::Echo(const char* p, size_t n)
+void CScreenModel::Echo(const std::wstring& text)
 {
-    if (n == 0)
-        return;
-    std::wstring wide(n, L'\0');
-    wide.resize(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, p, static_cast<int>(n), &wide[0],
-                                                          static_cast<int>(n))));
-    for (wchar_t c : wide) {
-        if (c == L'\n')
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        if (c == U'\n')
             EndLine();
-        else if (c >= 0x20 || c == L'\t')
+        else if (c >= 0x20 || c == U'\t')
             Put(c);
     }
     ++m_nVersion;
 }
 
-void CScreenModel::EchoKey(char ch)
+void CScreenModel::EchoKey(char32_t c)
 {
-    if (ch == '\r') {
+    if (c == U'\r') {
         EndLine();
-    } else if (ch == '\b') {
+    } else if (c == U'\b') {
         if (m_nCursor > 0 && --m_nCursor + 1 == m_line.size())
             m_line.pop_back();
-    } else {
-        Echo(&ch, 1);
+    } else if (c >= 0x20 || c == U'\t') {
+        Put(c);
     }
     ++m_nVersion;
 }

@@ -57,12 +57,13 @@ public:
     // The output has ended: a character left open goes out as U+FFFD, a
     // sequence left open is dropped, and the colour is the default again.
     void Finish();
-    // ANSI text shown as it is, at the cursor, CR LF or LF ending the line:
-    // what the user typed and sent, and the end line.
-    void Echo(const char* p, size_t n);
-    // A key echoed when each key is sent at once: Enter ends the line,
-    // Backspace takes back the character before the cursor.
-    void EchoKey(char ch);
+    // Text shown as it is, at the cursor, CR LF or LF ending the line: what
+    // the user typed and sent, and the end line.
+    void Echo(const std::wstring& text);
+    // A key echoed when each key is sent at once (a Unicode code point):
+    // Enter ends the line, Backspace takes back the character before the
+    // cursor.
+    void EchoKey(char32_t c);
 
     const std::shared_ptr<CTextStore>& GetStore() const { return m_store; }
     const std::vector<CCell>& GetLine() const { return m_line; }
@@ -76,6 +77,9 @@ public:
     // The current line from cell nFrom on, in the stored form, without a
     // line end.
     std::string GetLineText(size_t nFrom = 0) const;
+    // The child's code page, for what is typed to it: text in that code page
+    // as a console sends its input (best fit where it lacks a character).
+    std::string EncodeInput(const std::wstring& text) const { return m_decoder.Encode(text); }
 
 private:
     void Print(const char32_t* p, size_t n) override;

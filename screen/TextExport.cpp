@@ -15,6 +15,14 @@ public:
     void LineEnd() override { text += "\r\n"; }
 };
 
+// Whether text is in the ANSI code page exactly (no best fit).
+bool FitsAnsi(const std::wstring& text)
+{
+    BOOL bDefault = FALSE;
+    return text.empty() || (::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                                                  nullptr, 0, nullptr, &bDefault) > 0 && !bDefault);
+}
+
 std::string ToAnsi(const std::string& utf8)
 {
     std::string out;
@@ -24,10 +32,16 @@ std::string ToAnsi(const std::string& utf8)
 
 } // namespace
 
-CTextExport::CTextExport(CScreenModel& model)
+CTextExport::CTextExport(CScreenModel& model, const std::wstring& typed)
     : m_store(model.GetStore()), m_nStart(m_store->GetStart()), m_nEnd(m_store->GetSize()),
-      m_strLine(model.GetLineText()), m_encoding(model.FitsAnsi() ? ansi : utf8)
+      m_strLine(model.GetLineText()), m_encoding(model.FitsAnsi() && FitsAnsi(typed) ? ansi : utf8)
 {
+    for (size_t i = 0; i < typed.size(); ++i) {
+        char32_t c = typed[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < typed.size())
+            c = 0x10000 + ((c - 0xD800) << 10) + (typed[++i] - 0xDC00);
+        stored::AppendUtf8(m_strLine, c);
+    }
 }
 
 bool CTextExport::ReadUtf8(const Sink& sink) const

@@ -1,9 +1,11 @@
 // CTextExport: a run's output as Save and Copy give it: what a console would
 // show, no escape sequences, overwritten text resolved, every line ending in
-// CR LF, what the user typed and the end line in place.
+// CR LF, what the user typed and the end line in place, and last what is
+// being typed and not sent yet, as the pane shows it.
 //
 // It is a snapshot, taken on the user-interface thread: the run's store as
-// far as it goes at that moment and a copy of the current line. It can then
+// far as it goes at that moment and a copy of the current line and of the
+// line being typed. It can then
 // be read on any thread, while the run goes on: the store only ever grows,
 // and a new run gets a new one, so what is read is exactly the text of the
 // moment the snapshot was taken.
@@ -21,9 +23,9 @@ class CTextExport {
 public:
     enum Encoding { ansi, utf8 };
 
-    explicit CTextExport(CScreenModel& model); // user-interface thread
+    // typed: the line being typed, which the pane shows after the output.
+    CTextExport(CScreenModel& model, const std::wstring& typed); // user-interface thread
 
-    Encoding GetEncoding() const { return m_encoding; }
     // About how many bytes the text has, for progress.
     uint64_t GetSizeHint() const { return m_nEnd - m_nStart + m_strLine.size() + 128; }
     bool IsEmpty() const { return m_nEnd == 0 && m_strLine.empty(); }
@@ -41,6 +43,6 @@ private:
     std::shared_ptr<CTextStore> m_store;
     uint64_t m_nStart; // where the store's kept text begins
     uint64_t m_nEnd;
-    std::string m_strLine; // the current line, in the stored form
+    std::string m_strLine; // the current line and what is typed, in the stored form
     Encoding m_encoding;
 };

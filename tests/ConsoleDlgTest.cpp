@@ -88,9 +88,17 @@ bool IsBusy(HWND hDlg)
     });
 }
 
-// File > Save of the dialog to path (which the Save As dialog answers).
+BOOL WINAPI RefusePipe(PHANDLE, PHANDLE, LPSECURITY_ATTRIBUTES, DWORD)
+{
+    ::SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+    return FALSE;
+}
+
+// File > Save of the dialog to path (which the Save As dialog answers); a
+// file there goes first.
 void SaveTo(HWND hDlg, const std::string& path)
 {
+    ::DeleteFileA(path.c_str());
     SaveAsAnswer answer(path);
     Send(hDlg, IDM_SAVE);
 }
@@ -104,16 +112,15 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
     MessageBoxWatcher boxes;
     CConsoleDlg dlg;
     std::vector<std::string> log;
-    int historyAfterRefusals = -1, historyAfterRuns = -1;
+    int historyAfterRefusals = -1, historyAfterRuns = -1, historyAfterNoPipe = -1;
+    std::string paneAfterNoPipe;
     INT_PTR result = RunModalWith(dlg, [&](HWND hDlg) {
         // bBox: the step ends with a message box, which it waits for.
         auto step = [&](const char* what, bool bBox, const std::function<void()>& act) {
             size_t before = boxes.Texts().size();
-            int focus = FocusId(hDlg);
             act();
-            if (bBox) { // and once it has gone, the focus where it was
+            if (bBox) {
                 EXPECT_TRUE(boxes.WaitForMore(before)) << what;
-                EXPECT_TRUE(WaitFor("the focus back after the box", [&] { return FocusId(hDlg) == focus; })) << what;
             }
             std::vector<std::string> seen = boxes.Texts();
             OnUiThread(hDlg, [&] { // between the dialog's messages
@@ -157,6 +164,14 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
             EXPECT_TRUE(PaneEndsWith(hDlg, "hi\r\nhi\r\n^Z\r\neof\r\n\r\n--End--\r\n"));
         });
         historyAfterRuns = static_cast<int>(SendTo(::GetDlgItem(hDlg, IDC_COMMAND), CB_GETCOUNT));
+        // The system gives no pipe: no run, and the last one's output stays.
+        SetCommand(hDlg, ChildTool("print never"));
+        step("no pipes", true, [&] {
+            ImportStandIn noPipe("kernel32.dll", "CreatePipe", reinterpret_cast<void*>(&RefusePipe));
+            Send(hDlg, IDC_RUN);
+        });
+        paneAfterNoPipe = PaneText(hDlg);
+        historyAfterNoPipe = static_cast<int>(SendTo(::GetDlgItem(hDlg, IDC_COMMAND), CB_GETCOUNT));
         Send(hDlg, IDCANCEL);
     });
     const std::vector<std::string> expected = {
@@ -170,12 +185,94 @@ TEST(ConsoleDialog, EveryCommandInEveryRunState)
         "exit 3: - in pane [Exit code 3 * # s]",
         "a document: Couldn't Create Process\r\n in pane [Could not start: #]",
         "cat: - in pane [Exit code 0 * # s]",
+        "no pipes: Couldn't create Pipe\n in pane [Could not start: #]",
     };
     EXPECT_EQ(expected, log);
     EXPECT_EQ(0, CountProcesses("ChildTool.exe")) << "nothing of a stopped run is left";
     EXPECT_EQ(1, historyAfterRefusals) << "refused runs are not remembered";
     EXPECT_EQ(4, historyAfterRuns);
+    EXPECT_TRUE(EndsWith(paneAfterNoPipe, "eof\r\n\r\n--End--\r\n")) << paneAfterNoPipe;
+    EXPECT_EQ(4, historyAfterNoPipe) << "a run that never began is not remembered";
     EXPECT_EQ(IDCANCEL, result) << "Exit while idle closes";
+}
+
+// Escape closes the window only when nothing would be lost: nothing shown
+// or typed in the pane, nothing typed in the command box.
+TEST(ConsoleDialog, EscapeClosesOnlyAWindowThatHoldsNothing)
+{
+    const std::pair<std::string, std::string> cases[] = { // the command box, the pane
+        { "", "" }, { "cmd /c echo a carefully typed command", "" }, { "", "half a line" } };
+    std::vector<std::string> seen;
+    for (const auto& c : cases) {
+        CConsoleDlg dlg;
+        RunModalWith(dlg, [&](HWND hDlg) {
+            SetCommand(hDlg, c.first);
+            Type(hDlg, c.second);
+            HWND hEdit = ::FindWindowExA(::GetDlgItem(hDlg, IDC_COMMAND), nullptr, "Edit", nullptr);
+            int length = ::GetWindowTextLengthA(Pane(hDlg));
+            ::PostMessageA(hEdit, WM_KEYDOWN, VK_ESCAPE, 1); // through the dialog's loop, as the key comes
+            ::PostMessageA(Pane(hDlg), WM_CHAR, '~', 1);     // handled after it
+            EXPECT_TRUE(WaitFor("Escape to be handled", [&] {
+                return !::IsWindow(hDlg) || ::GetWindowTextLengthA(Pane(hDlg)) > length;
+            }));
+            seen.push_back(::IsWindow(hDlg) ? "stays" : "closed");
+        });
+    }
+    EXPECT_EQ((std::vector<std::string>{ "closed", "stays", "stays" }), seen);
+}
+
+// What is typed reaches the child in the code page its output is read in,
+// as a console sends it: typed keys (WM_CHAR in the ANSI code page, 1252
+// here), a line or each key at once, and a paste, which can carry what the
+// ANSI code page lacks. The child writes each byte it reads to a file.
+TEST(ConsoleDialog, WhatIsTypedReachesTheChildInTheCodePageOfItsOutput)
+{
+    if (::GetACP() != 1252 || ::GetOEMCP() != 437)
+        GTEST_SKIP() << "the expected bytes are for code pages 1252 and 437";
+    struct Case {
+        UINT codePage;
+        bool bKeyAtATime;
+        std::string typed;   // WM_CHAR
+        std::wstring pasted; // then pasted (WM_PASTE, as the pane's menu and Shift+Insert do)
+        std::string bytes;   // what the child read
+    };
+    const Case cases[] = {
+        { IDM_CP_OEM, false, "caf\xe9 \x80\r", L"", "63 61 66 82 20 3F 0D 0A " }, // no euro sign in 437
+        { IDM_CP_ANSI, false, "caf\xe9 \x80\r", L"", "63 61 66 E9 20 80 0D 0A " },
+        { IDM_CP_UTF8, false, "caf\xe9 \x80\r", L"", "63 61 66 C3 A9 20 E2 82 AC 0D 0A " },
+        { IDM_CP_UTF8, true, "\xe9\x80\r\x1a", L"", "C3 A9 E2 82 AC 0D 0A 1A " }, // Ctrl+Z as it is
+        { IDM_CP_UTF8, false, "", L"\u00e9\u20ac\u65e5\r\n", "C3 A9 E2 82 AC E6 97 A5 0D 0A " },
+        { IDM_CP_OEM, true, "", L"\u00e9\u2500\r\n", "82 C4 0D 0A " },
+    };
+    const std::string out = TempPath("vorlik-typed") + ".txt";
+    std::vector<std::string> read;
+    CConsoleDlg dlg;
+    RunModalWith(dlg, [&](HWND hDlg) {
+        bool bKeyAtATime = false;
+        for (const Case& c : cases) {
+            ::DeleteFileA(out.c_str());
+            Send(hDlg, c.codePage);
+            if (c.bKeyAtATime != bKeyAtATime)
+                Send(hDlg, IDM_KEYATATIME), bKeyAtATime = c.bKeyAtATime;
+            SetClipboardText(c.pasted);
+            SetCommand(hDlg, ChildTool("hex \"" + out + "\""));
+            Send(hDlg, IDC_RUN);
+            EXPECT_TRUE(WaitForChildProcess(::GetCurrentProcessId(), "ChildTool.exe"));
+            Type(hDlg, c.typed);
+            if (!c.pasted.empty())
+                SendTo(Pane(hDlg), WM_PASTE);
+            EXPECT_TRUE(WaitFor("the child to read " + c.bytes, [&] { return ReadFileText(out) == c.bytes; },
+                                [&] { return ReadFileText(out); }));
+            read.push_back(ReadFileText(out));
+            Send(hDlg, IDC_STOP);
+            EXPECT_TRUE(PaneEndsWith(hDlg, "--End--\r\n"));
+        }
+    });
+    std::vector<std::string> expected;
+    for (const Case& c : cases)
+        expected.push_back(c.bytes);
+    EXPECT_EQ(expected, read);
+    ::DeleteFileA(out.c_str());
 }
 
 // The window can go by other routes than Exit: the run's tree ends first and
@@ -211,7 +308,28 @@ TEST(ConsoleDialog, DestroyedDuringARunOrASaveItEndsBothAndLeavesNoThread)
     }
 }
 
-TEST(ConsoleDialog, ResizingGrowsOnlyThePaneAndTheTopLineNeverBelowTheFirstSize)
+namespace {
+
+// How many dark pixels (text) control id shows.
+int Ink(HWND hDlg, int id)
+{
+    HWND hCtl = ::GetDlgItem(hDlg, id);
+    RECT rc;
+    ::GetClientRect(hCtl, &rc);
+    HDC hdc = ::GetDC(hCtl);
+    int n = 0;
+    for (int y = 0; y < rc.bottom; ++y)
+        for (int x = 0; x < rc.right; ++x) {
+            COLORREF c = ::GetPixel(hdc, x, y);
+            n += GetRValue(c) + GetGValue(c) + GetBValue(c) < 200 ? 1 : 0;
+        }
+    ::ReleaseDC(hCtl, hdc);
+    return n;
+}
+
+} // namespace
+
+TEST(ConsoleDialog, ResizingGrowsOnlyThePaneAndTheTopLineNeverBelowTheTemplateAndTheStatusLineShows)
 {
     CConsoleDlg dlg;
     const int ids[] = { IDC_COMMAND, IDC_RUN, IDC_STOP, IDC_BUSY, IDC_OUTPUT, IDC_TOPLINE };
@@ -238,16 +356,41 @@ TEST(ConsoleDialog, ResizingGrowsOnlyThePaneAndTheTopLineNeverBelowTheFirstSize)
             ::ShowWindow(hDlg, show);
         ::SetWindowPos(hDlg, nullptr, 0, 0, first.Width(), first.Height(), SWP_NOMOVE | SWP_NOZORDER);
         grab(restored, true);
+        // The status line shows its text at every size it is moved to.
+        EXPECT_TRUE(RunToEnd(hDlg, ChildTool("exit 3")));
+        for (SIZE size : { SIZE{ 900, 650 }, SIZE{ 800, 600 }, SIZE{ 1000, 700 } }) {
+            ::SetWindowPos(hDlg, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+            EXPECT_TRUE(WaitFor("the status line's text", [&] { return Ink(hDlg, IDC_STATUS) > 20; })) << size.cx;
+        }
     });
     EXPECT_EQ(expected, after) << "only the pane grows, and the top line only wider";
     EXPECT_EQ(expected, restored) << "maximised, minimised, restored and back: as grown, less the growth";
-    EXPECT_EQ(first.Width(), mmi.ptMinTrackSize.x);
+    // The smallest is the template's size; the first window is as high and
+    // wider, for the pane's columns.
+    EXPECT_LT(mmi.ptMinTrackSize.x, first.Width());
     EXPECT_EQ(first.Height(), mmi.ptMinTrackSize.y);
 }
 
+namespace {
+
+std::string g_throwOn; // the file CreateOrThrow throws for
+decltype(&::CreateFileA) g_createFile = nullptr;
+
+// CreateFileA that throws what no code of the program knows, for one file.
+HANDLE WINAPI CreateOrThrow(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD how, DWORD flags,
+                            HANDLE hTemplate)
+{
+    if (g_throwOn == name)
+        throw 42;
+    return g_createFile(name, access, share, sa, how, flags, hTemplate);
+}
+
+} // namespace
+
 // Each path as the Save As dialog would give it (the system's own dialog
 // refuses some of them itself): the file, or the error in a box and no
-// file; Save can be chosen again after each.
+// file; Save can be chosen again after each, also after a failure that no
+// code of the program expected.
 TEST(ConsoleDialog, SaveWritesCrLfLinesAndReportsEachFileError)
 {
     MessageBoxWatcher boxes;
@@ -261,10 +404,13 @@ TEST(ConsoleDialog, SaveWritesCrLfLinesAndReportsEachFileError)
         { "C:\\windows", "* cannot be accessed." }, // a folder
         { locked, "Sharing violation while accessing *." },
         { TempPath("vorlik-bad<name>"), "* contains an incorrect path." },
+        { g_throwOn = TempPath("vorlik-throws"), "An unexpected error occurred." }, // not even an exception of ours
     };
     std::vector<bool> usable;
     RunModalWith(dlg, [&](HWND hDlg) {
         Output(hDlg, "one\r\ntwo\n\x1b[31m\n--End--\n");
+        ImportStandIn throws("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(&CreateOrThrow));
+        g_createFile = reinterpret_cast<decltype(g_createFile)>(throws.System());
         for (const auto& c : cases) {
             size_t before = boxes.Texts().size();
             SaveTo(hDlg, c.first);
@@ -278,7 +424,7 @@ TEST(ConsoleDialog, SaveWritesCrLfLinesAndReportsEachFileError)
     std::vector<std::string> expected;
     for (auto c : cases)
         if (!c.second.empty())
-            expected.push_back(c.second.replace(c.second.find('*'), 1, c.first));
+            expected.push_back(c.second.find('*') == std::string::npos ? c.second : c.second.replace(c.second.find('*'), 1, c.first));
     EXPECT_EQ(expected, boxes.Texts());
     EXPECT_EQ(std::vector<bool>(std::size(cases), true), usable);
     ::DeleteFileA(good.c_str());
@@ -310,7 +456,10 @@ TEST(ConsoleDialog, ASlowSaveShowsItsProgressAndWritesTheTextOfItsMomentAndCance
         for (bool bCancel : { false, true }) {
             CHandle pipe(::CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 4096,
                                             0, nullptr));
-            SaveTo(hDlg, pipeName);
+            {
+                SaveAsAnswer answer(pipeName);
+                Send(hDlg, IDM_SAVE);
+            }
             ::ConnectNamedPipe(pipe.get(), nullptr);
             EXPECT_TRUE(WaitFor("the Save's progress", cancelShown));
             look("saving");
@@ -369,6 +518,71 @@ TEST(OutputPane, ShowsColoursAndRewritesTheCurrentLineInPlace)
                                          "g\\{x} " + std::to_string(RGB(19, 161, 14)), "! auto",
                                          "left " + std::to_string(RGB(136, 23, 152)), "--End-- auto" }),
               colours);
+}
+
+// Save and Copy give what the pane shows: what is being typed and not sent
+// yet is there too, after a run and during one.
+TEST(OutputPane, SaveAndCopyHaveWhatIsBeingTyped)
+{
+    CConsoleDlg dlg;
+    const std::string path = TempPath("vorlik-typed-save") + ".txt";
+    std::vector<std::string> copied, saved;
+    RunModalWith(dlg, [&](HWND hDlg) {
+        auto take = [&] {
+            copied.push_back(CopyAndRead([&] { Send(hDlg, IDM_COPY); }));
+            SaveTo(hDlg, path);
+            EXPECT_TRUE(WaitForFile(path));
+            saved.push_back(ReadFileText(path));
+        };
+        EXPECT_TRUE(RunToEnd(hDlg, ChildTool("print copytest")));
+        Type(hDlg, "qr");
+        take();
+        SetCommand(hDlg, ChildTool("wait"));
+        Send(hDlg, IDC_RUN);
+        EXPECT_TRUE(WaitForChildProcess(::GetCurrentProcessId(), "ChildTool.exe"));
+        Output(hDlg, "Name? ");
+        Type(hDlg, "b\xf6" "b");
+        EXPECT_TRUE(PaneEndsWith(hDlg, "Name? b\xf6" "b"));
+        take();
+        Send(hDlg, IDC_STOP);
+        EXPECT_TRUE(PaneEndsWith(hDlg, "--End--\r\nb\xf6" "b")) << "what is being typed stays last";
+    });
+    EXPECT_EQ((std::vector<std::string>{ "copytest\r\n\r\n--End--\r\nqr", "Name? b\xf6" "b" }), copied);
+    EXPECT_EQ(copied, saved);
+    ::DeleteFileA(path.c_str());
+}
+
+// The pane's font is fixed-pitch whatever fonts the system has (the tests'
+// Wine prefix maps none), and the first window shows about 100 columns.
+TEST(OutputPane, ItsFontIsFixedPitchAndTheFirstWindowShowsAbout100Columns)
+{
+    CConsoleDlg dlg;
+    SIZE narrow{}, wide{};
+    int columns = 0;
+    std::string face;
+    RunModalWith(dlg, [&](HWND hDlg) {
+        OnUiThread(hDlg, [&] {
+            CHARFORMATA cf{ sizeof cf };
+            ::SendMessageA(Pane(hDlg), EM_GETCHARFORMAT, FALSE, reinterpret_cast<LPARAM>(&cf));
+            face = cf.szFaceName;
+            HDC hdc = ::GetDC(Pane(hDlg));
+            LOGFONTA lf{};
+            lf.lfHeight = -::MulDiv(cf.yHeight, ::GetDeviceCaps(hdc, LOGPIXELSY), 1440);
+            lstrcpynA(lf.lfFaceName, cf.szFaceName, LF_FACESIZE);
+            HFONT hFont = ::CreateFontIndirectA(&lf);
+            HGDIOBJ old = ::SelectObject(hdc, hFont);
+            ::GetTextExtentPoint32A(hdc, "iiiiiiiiii", 10, &narrow);
+            ::GetTextExtentPoint32A(hdc, "WWWWWWWWWW", 10, &wide);
+            ::DeleteObject(::SelectObject(hdc, old));
+            ::ReleaseDC(Pane(hDlg), hdc);
+            RECT rc;
+            ::GetClientRect(Pane(hDlg), &rc);
+            columns = rc.right * 10 / std::max<LONG>(1, wide.cx);
+        });
+    });
+    EXPECT_EQ(narrow.cx, wide.cx) << face << " is fixed-pitch";
+    EXPECT_GE(columns, 95) << face;
+    EXPECT_LE(columns, 105) << face;
 }
 
 // The view follows the output only from the bottom, at any rate: scrolled
@@ -474,7 +688,8 @@ TEST(OutputPane, ShowsTheNewestPastItsBoundFromALineStartAndTheWholeRunIsKept)
             }
             EXPECT_TRUE(WaitFor("the pane to settle on the newest 512 KiB", [&] {
                 text = PaneText(hDlg);
-                return EndsWith(text, last) && text.size() >= static_cast<size_t>(COutputView::kKeepChars);
+                return EndsWith(text, last) && text.size() >= static_cast<size_t>(COutputView::kKeepChars) &&
+                    text.size() < all.size();
             }, [&] { return std::to_string(text.size()) + " characters ending " + Tail(text, 60); }));
             SaveTo(hDlg, path);
             EXPECT_TRUE(WaitForFile(path));
@@ -577,7 +792,7 @@ TEST(OutputPane, CopyTakesTheWholeOutputAsUnicodeOrSaysItIsTooLarge)
     lines += "zzzzzz";
     RunModalWith(dlg, [&](HWND hDlg) {
         Send(hDlg, IDM_CP_UTF8);
-        SetClipboardText("sentinel");
+        SetClipboardText(L"sentinel");
         DWORD sequence = ::GetClipboardSequenceNumber();
         Send(hDlg, IDM_COPY); // nothing to copy: no Copy begins
         emptyCopied = !CanSave(hDlg) || ::GetClipboardSequenceNumber() != sequence;
@@ -608,3 +823,4 @@ TEST(OutputPane, CopyTakesTheWholeOutputAsUnicodeOrSaysItIsTooLarge)
               boxes.Texts());
     EXPECT_TRUE(afterHuge == ansi) << "the clipboard is left as it was";
 }
+

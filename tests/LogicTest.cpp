@@ -211,9 +211,9 @@ TEST(ExportJob, OneAtATimeItsProgressAndCancelRemovesThePartialFile)
     const std::string pipeName = "\\\\.\\pipe\\vorlik-export", path = TempPath("vorlik-export") + ".txt";
     CHandle pipe(::CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 4096, 0, nullptr));
     CExportJob job;
-    ASSERT_TRUE(job.Start(owner.get(), std::make_unique<CTextExport>(model), CExportJob::save, pipeName.c_str()));
+    ASSERT_TRUE(job.Start(owner.get(), std::make_unique<CTextExport>(model, L""), CExportJob::save, pipeName.c_str()));
     ::ConnectNamedPipe(pipe.get(), nullptr);
-    EXPECT_FALSE(job.Start(owner.get(), std::make_unique<CTextExport>(model), CExportJob::save, path.c_str()))
+    EXPECT_FALSE(job.Start(owner.get(), std::make_unique<CTextExport>(model, L""), CExportJob::save, path.c_str()))
         << "a second one is refused while one runs";
     std::vector<int> percents{ job.GetPercent() };
     char buffer[65536];
@@ -227,7 +227,7 @@ TEST(ExportJob, OneAtATimeItsProgressAndCancelRemovesThePartialFile)
     EXPECT_GE(percents.at(1), 40) << "half written";
 
     // Cancelled at once, a Save of 32 MB has written little and removes it.
-    ASSERT_TRUE(job.Start(owner.get(), std::make_unique<CTextExport>(model), CExportJob::save, path.c_str()));
+    ASSERT_TRUE(job.Start(owner.get(), std::make_unique<CTextExport>(model, L""), CExportJob::save, path.c_str()));
     job.Cancel();
     EXPECT_TRUE(done());
     CExportJob::CResult result = job.Finish();

@@ -111,13 +111,12 @@ TEST(ScreenModel, TheEndDropsWhatIsOpenAndEchoesGoInOrder)
     CScreenModel model;
     model.SetCodePage(COutputDecoder::utf8);
     auto write = [&](const std::string& s) { model.Write(s.data(), s.size()); };
-    auto echo = [&](const std::string& s) { model.Echo(s.data(), s.size()); };
     write("Name? ");
-    echo("bob\x1b[31m\r\n");
+    model.Echo(L"b\u00f6b\x1b[31m\r\n");
     write("hi bob\r\na\x1b[31");
     model.Finish();
-    echo("\n--End--\n");
-    EXPECT_EQ("Name? bob[31m\nhi bob\na\n--End--\n", Show(model));
+    model.Echo(L"\n--End--\n");
+    EXPECT_EQ("Name? b\xc3\xb6" "b[31m\nhi bob\na\n--End--\n", Show(model));
 
     model.Reset();
     write("caf\xc3"); // cut inside a character
@@ -150,7 +149,7 @@ TEST(ScreenModel, ExportPicksItsEncodingAndEndsLinesWithCrLf)
         model.SetCodePage(c.codePage);
         model.Write(c.in.data(), c.in.size());
         std::string saved;
-        EXPECT_TRUE(CTextExport(model).Write([&](const std::string& piece) { return saved += piece, true; }));
+        EXPECT_TRUE(CTextExport(model, L"").Write([&](const std::string& piece) { return saved += piece, true; }));
         EXPECT_EQ(c.saved, saved);
     }
 }

@@ -100,7 +100,7 @@ start_xvfb() {
 # Starts a persistent wineserver for $WINEPREFIX and creates the prefix once.
 start_wineserver() {
     local fresh=0
-    [ -f "$WINEPREFIX/.vorlik-prefix-3" ] || fresh=1
+    [ -f "$WINEPREFIX/.vorlik-prefix-4" ] || fresh=1
     if [ "$fresh" = 1 ]; then
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
@@ -114,15 +114,11 @@ start_wineserver() {
         # Without a window manager every window close waits for one; unmanaged
         # windows close at once.
         "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-        # The dialogs' "Courier" is not there under Wine, and a proportional
-        # font would stand in: a fixed-pitch one does, so columns line up.
-        "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Courier /d 'DejaVu Sans Mono' /f \
-            </dev/null >/dev/null 2>&1
         # A crashing test exe ends with a backtrace instead of waiting on a
         # crash dialog that nobody will close.
         "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
             </dev/null >/dev/null 2>&1
-        touch "$WINEPREFIX/.vorlik-prefix-3"
+        touch "$WINEPREFIX/.vorlik-prefix-4"
     else
         "$WINE" wineboot </dev/null >/dev/null 2>&1
     fi

@@ -157,7 +157,7 @@ TEST(Keyboard, EnterRunsTheCommandAndALineGoesToTheChildAsEdited)
 
     vorlik.Run("ChildTool cat");
     ASSERT_TRUE(WaitForChildProcess(vorlik.Pid(), "ChildTool.exe"));
-    SetClipboardText("one\r\ntwo\r\n");
+    SetClipboardText(L"one\r\ntwo\r\n");
     ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, ""));
     vorlik.Press('V', true);
     EXPECT_TRUE(vorlik.PaneHas("one\r\ntwo\r\none\r\ntwo\r\n")) << "typed, then echoed";

@@ -11,6 +11,8 @@
 //   stamps <count> <ms>        a line with the tick count every ms
 //   cat [<gate> <out>]         (once file gate exists) copies stdin to stdout
 //                              (or to file out) to its end, then "eof"
+//   hex <out>                  each byte of stdin, as it comes, as two hex
+//                              digits and a blank, to file out
 //   wait                       waits for ever
 //   cwd                        the current directory
 //   grandchild                 starts "ChildTool wait" on its own output, ends
@@ -95,6 +97,18 @@ int main(int argc, char** argv)
         if (argc > 3)
             WriteFileText(argv[3], got);
         Write("eof\r\n");
+    } else if (mode == "hex" && argc > 2) {
+        char buf[512];
+        DWORD n = 0;
+        std::string hex;
+        while (::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), buf, sizeof buf, &n, nullptr) && n > 0) {
+            for (DWORD i = 0; i < n; ++i) {
+                char digits[4];
+                std::snprintf(digits, sizeof digits, "%02X ", static_cast<unsigned char>(buf[i]));
+                hex += digits;
+            }
+            WriteFileText(argv[2], hex);
+        }
     } else if (mode == "wait") {
         for (;;)
             ::Sleep(1000);

@@ -214,6 +214,8 @@ MessageBoxWatcher::MessageBoxWatcher()
                   }
                   ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
               }
+              if (hLast != nullptr && hBox != hLast)
+                  ++m_closed;
               hLast = hBox;
           }
       })
@@ -234,7 +236,8 @@ std::vector<std::string> MessageBoxWatcher::Texts() const
 
 ::testing::AssertionResult MessageBoxWatcher::WaitForMore(size_t nBefore) const
 {
-    return WaitFor("message box number " + std::to_string(nBefore + 1), [&] { return Texts().size() > nBefore; });
+    return WaitFor("message box number " + std::to_string(nBefore + 1) + " to come and go",
+                   [&] { return m_closed > nBefore; }, [&] { return std::to_string(Texts().size()) + " seen"; });
 }
 
 ::testing::AssertionResult ChooseSaveFile(DWORD pid, const std::string& path)
@@ -251,14 +254,6 @@ std::vector<std::string> MessageBoxWatcher::Texts() const
 }
 
 namespace {
-
-std::string g_saveAsPath; // the answer of the Save As dialog that stands in
-
-BOOL WINAPI AnswerSaveAs(LPOPENFILENAMEA ofn)
-{
-    lstrcpynA(ofn->lpstrFile, g_saveAsPath.c_str(), static_cast<int>(ofn->nMaxFile));
-    return TRUE;
-}
 
 // The slot of this exe's import table for a function of dll that now
 // holds current.
@@ -281,7 +276,7 @@ void SwapImport(const char* dll, void* from, void* to)
 {
     void** slot = ImportSlot(dll, from);
     if (slot == nullptr) {
-        ADD_FAILURE() << "no import of " << dll << " to replace";
+        ADD_FAILURE() << "this exe imports no such function of " << dll;
         return;
     }
     DWORD old = 0;
@@ -290,22 +285,30 @@ void SwapImport(const char* dll, void* from, void* to)
     ::VirtualProtect(slot, sizeof *slot, old, &old);
 }
 
-void* SystemSaveAs()
+std::string g_saveAsPath; // the answer of the Save As dialog that stands in
+
+BOOL WINAPI AnswerSaveAs(LPOPENFILENAMEA ofn)
 {
-    return reinterpret_cast<void*>(::GetProcAddress(::LoadLibraryA("comdlg32.dll"), "GetSaveFileNameA"));
+    lstrcpynA(ofn->lpstrFile, g_saveAsPath.c_str(), static_cast<int>(ofn->nMaxFile));
+    return TRUE;
 }
 
 } // namespace
 
-SaveAsAnswer::SaveAsAnswer(const std::string& path)
+ImportStandIn::ImportStandIn(const char* dll, const char* function, void* standIn)
+    : m_dll(dll), m_system(reinterpret_cast<void*>(::GetProcAddress(::LoadLibraryA(dll), function))), m_standIn(standIn)
 {
-    g_saveAsPath = path;
-    SwapImport("comdlg32.dll", SystemSaveAs(), reinterpret_cast<void*>(&AnswerSaveAs));
+    SwapImport(dll, m_system, m_standIn);
 }
 
-SaveAsAnswer::~SaveAsAnswer()
+ImportStandIn::~ImportStandIn()
 {
-    SwapImport("comdlg32.dll", reinterpret_cast<void*>(&AnswerSaveAs), SystemSaveAs());
+    SwapImport(m_dll.c_str(), m_standIn, m_system);
+}
+
+SaveAsAnswer::SaveAsAnswer(const std::string& path)
+    : ImportStandIn("comdlg32.dll", "GetSaveFileNameA", (g_saveAsPath = path, reinterpret_cast<void*>(&AnswerSaveAs)))
+{
 }
 
 ::testing::AssertionResult WaitForFile(const std::string& path, DWORD timeoutMs)
@@ -397,15 +400,15 @@ std::wstring ClipboardUnicode()
     return ClipboardData<std::wstring>(CF_UNICODETEXT);
 }
 
-void SetClipboardText(const std::string& text)
+void SetClipboardText(const std::wstring& text)
 {
     if (!OpenClipboardHere())
         return;
     ::EmptyClipboard();
-    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    std::memcpy(::GlobalLock(h), text.c_str(), text.size() + 1);
+    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    std::memcpy(::GlobalLock(h), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
     ::GlobalUnlock(h);
-    ::SetClipboardData(CF_TEXT, h);
+    ::SetClipboardData(CF_UNICODETEXT, h);
     ::CloseClipboard();
 }
 

@@ -72,11 +72,12 @@ public:
     MessageBoxWatcher();
     ~MessageBoxWatcher();
     std::vector<std::string> Texts() const;
-    // Waits until more than nBefore boxes have been seen.
+    // Waits until more than nBefore boxes have been seen and closed.
     ::testing::AssertionResult WaitForMore(size_t nBefore) const;
 
 private:
     std::atomic<bool> m_stop{ false }; // set by the owner, read by the watcher
+    std::atomic<size_t> m_closed{ 0 }; // boxes gone; written by the watcher
     mutable std::mutex m_mutex;
     std::vector<std::string> m_texts; // guarded by m_mutex
     std::thread m_thread;
@@ -85,16 +86,31 @@ private:
 // File > Save's dialog of process pid: chooses path (an existing file goes
 // first) and waits for the dialog to close.
 ::testing::AssertionResult ChooseSaveFile(DWORD pid, const std::string& path);
+// While alive, this test exe's calls of dll!function go to standIn: the
+// system answering as a test needs, where it would not by itself (a Save As
+// dialog that gives a path the real one refuses, a pipe that cannot be
+// made). The program's code is the same; only the system's answer differs.
+class ImportStandIn {
+public:
+    ImportStandIn(const char* dll, const char* function, void* standIn);
+    ~ImportStandIn();
+    ImportStandIn(const ImportStandIn&) = delete;
+    ImportStandIn& operator=(const ImportStandIn&) = delete;
+    // The system's own function.
+    void* System() const { return m_system; }
+
+private:
+    std::string m_dll;
+    void* m_system;
+    void* m_standIn;
+};
+
 // While alive, a Save As dialog opened in this process answers at once with
 // path, as if the user had typed it, and no system dialog shows: so a test
-// can pick what the system's dialog would refuse (a named pipe). It stands
-// in for the process's import of GetSaveFileNameA; one at a time.
-class SaveAsAnswer {
+// can pick what the system's dialog would refuse (a named pipe).
+class SaveAsAnswer : public ImportStandIn {
 public:
     explicit SaveAsAnswer(const std::string& path);
-    ~SaveAsAnswer();
-    SaveAsAnswer(const SaveAsAnswer&) = delete;
-    SaveAsAnswer& operator=(const SaveAsAnswer&) = delete;
 };
 // Waits until path exists and no one has it open: a Save has written it.
 ::testing::AssertionResult WaitForFile(const std::string& path, DWORD timeoutMs = kTimeoutMs);
@@ -112,7 +128,7 @@ std::string TempPath(const char* name); // unique to this process
 std::string ReadFileText(const std::string& path);
 std::string ClipboardText();
 std::wstring ClipboardUnicode();
-void SetClipboardText(const std::string& text);
+void SetClipboardText(const std::wstring& text);
 // Runs copy (which puts something on the clipboard, in this or another
 // process) and waits until the clipboard has changed; its text then, or ""
 // and a failure.
