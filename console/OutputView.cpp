@@ -183,18 +183,21 @@ void COutputView::Tick()
 }
 
 // Inserts the store's new lines for the rest of the budget (at least one
-// piece), then, once they are all in, rewrites the current line.
+// piece), then, once they are all in, rewrites the screen's rows from the
+// first that changed.
 void COutputView::Render(DWORD dwStart)
 {
     HWND hWnd = m_pane.m_hWnd;
     uint64_t end = Store().GetSize();
-    bool bLineStale = m_nShownVersion != m_model.GetVersion();
+    bool bScreenStale = m_nShownVersion != m_model.GetVersion();
     bool bMayInsert = m_nTo < end && (m_bFollowing || m_nFinalChars < kMaxChars);
-    if (!bMayInsert && !(m_nTo == end && bLineStale && !m_bNeedSkip))
+    if (!bMayInsert && !(m_nTo == end && bScreenStale && !m_bNeedSkip))
         return;
 
     CPlace place = SavePlace();
+    long nUnchanged = place.nInputStart; // the control's text before this stays as it was
     SetRedraw(hWnd, false);
+    AbsorbFinalRows();
     DWORD dwPieceMs = 0;
     for (bool bFirst = true; m_nTo < end && (m_bFollowing || m_nFinalChars < kMaxChars) &&
          (bFirst || TimeLeft(dwStart, dwPieceMs));
@@ -205,10 +208,12 @@ void COutputView::Render(DWORD dwStart)
         size_t taken = m_text.Add(piece.data(), piece.size(), m_nTo + piece.size() == end);
         if (taken == 0)
             break;
-        // The first piece takes the place of the current line as shown: that
-        // line is final now, or shown again after the new lines.
+        // The first piece takes the place of the screen as shown: its rows
+        // are final now, or shown again after the new lines.
+        nUnchanged = std::min(nUnchanged, m_nFinalChars);
         m_nFinalChars += m_text.Insert(hWnd, m_nFinalChars, m_nLineChars);
         m_nLineChars = 0;
+        m_shown.clear();
         m_nShownVersion = ~0ull;
         m_nTo += taken;
         m_nTailChars = m_text.GetColumn();
@@ -216,31 +221,87 @@ void COutputView::Render(DWORD dwStart)
     }
     if (m_nTo == end && m_nShownVersion != m_model.GetVersion() && !m_bNeedSkip) {
         long chars = 0;
-        if (RenderLine(hWnd, m_nFinalChars, &chars)) {
+        if (RenderScreen(hWnd, m_nFinalChars, &chars)) {
+            nUnchanged = std::min(nUnchanged, m_nFinalChars + m_nUnchangedChars);
             m_nLineChars = chars;
             m_nShownVersion = m_model.GetVersion();
         }
     }
-    RestorePlace(place);
+    RestorePlace(place, nUnchanged);
     SetRedraw(hWnd, true);
     ScheduleRepaint();
 }
 
-// Shows the current line at `at` in hWnd, in place of what showed it
-// before (m_nLineChars). False when, with the final line it goes on, it is
-// too long to show: the view then skips ahead to show its newest part.
-bool COutputView::RenderLine(HWND hWnd, long at, long* pnChars)
+// Rows that left the screen unchanged are final lines where the control
+// already shows them: only the view's bounds move.
+void COutputView::AbsorbFinalRows()
 {
-    const auto& line = m_model.GetLine();
-    if (m_bFollowing && m_nTailChars > 0 && m_nTailChars + static_cast<long>(line.size()) > kLongLineChars) {
+    uint64_t end = Store().GetSize();
+    std::string line;
+    while (m_nTo < end && m_shown.size() > 1 && m_nTailChars == 0 && m_shown[0].bWhole) {
+        const std::string& text = m_shown[0].text;
+        line.clear();
+        if (!Store().Read(m_nTo, text.size() + 1, line) || line.size() != text.size() + 1 || line.back() != '\n' ||
+            line.compare(0, text.size(), text) != 0)
+            return;
+        long chars = m_shown[0].nChars + 2; // with the line end, so far the next row's
+        m_nFinalChars += chars;
+        m_nLineChars -= chars;
+        m_nTo += line.size();
+        m_shown.erase(m_shown.begin());
+        m_shown[0].nChars -= 2;
+    }
+}
+
+// Shows the screen's rows at `at` in hWnd. In the control itself it
+// rewrites only from the first row that is not as shown (m_shown); a new
+// control gets them all. Each row shows its newest kLongLineChars, but the
+// first row, when it goes on a final line, its first ones, as that line
+// does. False when that row is the one being written and too long to show
+// so: the view then skips ahead to show its newest part.
+bool COutputView::RenderScreen(HWND hWnd, long at, long* pnChars)
+{
+    const CLiveScreen& screen = m_model.GetScreen();
+    size_t rows = screen.GetRowCount();
+    bool bGoesOn = m_nTailChars > 0; // the first row goes on the last final line
+    if (bGoesOn && m_bFollowing && screen.GetCursorRow() == 0 &&
+        m_nTailChars + static_cast<long>(screen.GetRow(0).size()) > kLongLineChars) {
         m_bNeedSkip = true;
         return false;
     }
-    size_t from = line.size() > static_cast<size_t>(kLongLineChars) ? line.size() - kLongLineChars : 0;
-    std::string text = m_model.GetLineText(from);
-    m_text.Begin(m_nTailChars, kLongLineChars);
+    bool bInPlace = hWnd == m_pane.m_hWnd;
+    std::vector<CShownRow> now(rows);
+    for (size_t i = 0; i < rows; ++i) {
+        size_t size = screen.GetRow(i).size();
+        size_t from = size > static_cast<size_t>(kLongLineChars) && !(i == 0 && bGoesOn) ? size - kLongLineChars : 0;
+        now[i] = CShownRow{ m_model.GetRowText(i, from), from == 0, 0 };
+    }
+    size_t first = 0;
+    long offset = 0;
+    for (; bInPlace && first < rows && first < m_shown.size() && m_shown[first].text == now[first].text; ++first)
+        offset += now[first].nChars = m_shown[first].nChars;
+    m_nUnchangedChars = offset;
+    if (first == rows && rows == m_shown.size()) {
+        *pnChars = m_nLineChars;
+        return true; // nothing changed
+    }
+    // Each changed row's length, then all of them in one insertion.
+    std::string text;
+    long total = 0;
+    for (size_t i = first; i < rows; ++i) {
+        std::string row = (i > 0 ? "\n" : "") + now[i].text;
+        m_text.Begin(i == 0 ? m_nTailChars : 0, kLongLineChars);
+        m_text.Add(row.data(), row.size(), true);
+        total += now[i].nChars = m_text.GetLength();
+        text += row;
+    }
+    m_text.Begin(first == 0 ? m_nTailChars : 0, kLongLineChars);
     m_text.Add(text.data(), text.size(), true);
-    *pnChars = m_text.Insert(hWnd, at, hWnd == m_pane.m_hWnd ? m_nLineChars : 0);
+    long inserted = m_text.Insert(hWnd, at + offset, bInPlace ? m_nLineChars - offset : 0);
+    if (rows > first)
+        now.back().nChars += inserted - total; // where the control counts otherwise (a double-byte code page)
+    *pnChars = offset + inserted;
+    m_shown = std::move(now);
     return true;
 }
 
@@ -250,7 +311,6 @@ COutputView::CPlace COutputView::SavePlace() const
     CPlace place{};
     m_pane.GetSel(place.nSelStart, place.nSelEnd);
     place.nInputStart = m_nFinalChars + m_nLineChars;
-    place.nFinalChars = m_nFinalChars;
     place.ptText = m_pane.GetCharPos(0);
     return place;
 }
@@ -258,9 +318,9 @@ COutputView::CPlace COutputView::SavePlace() const
 // Following, the caret goes back into the line being typed and the view to
 // the newest line, at column 0. Otherwise the user's selection in the
 // output and the user's view stay as they were.
-void COutputView::RestorePlace(const CPlace& place)
+void COutputView::RestorePlace(const CPlace& place, long nUnchanged)
 {
-    bool bInOutput = place.nSelStart < place.nInputStart && place.nSelEnd <= place.nFinalChars;
+    bool bInOutput = place.nSelStart < place.nInputStart && place.nSelEnd <= nUnchanged;
     if (!m_bFollowing && bInOutput)
         m_pane.SetSel(place.nSelStart, place.nSelEnd);
     else
@@ -354,6 +414,7 @@ void COutputView::SkipAhead(uint64_t nFrom)
 void COutputView::ClearControl()
 {
     m_nFinalChars = m_nLineChars = m_nTailChars = 0;
+    m_shown.clear();
     if (m_pane.m_hWnd == nullptr)
         return;
     if (m_pane.GetTextLength() > kInPlaceClearChars) {
@@ -409,7 +470,9 @@ void COutputView::FinishRebuild()
     HWND hNew = m_build.release();
     m_nTailChars = m_nBuildTail;
     long lineChars = 0;
-    bool bLine = RenderLine(hNew, m_nBuildChars, &lineChars);
+    bool bLine = RenderScreen(hNew, m_nBuildChars, &lineChars);
+    if (!bLine)
+        m_shown.clear();
     SetRedraw(hNew, true);
     TakeOver(hNew);
     m_nFrom = m_nBuildFrom;

@@ -33,6 +33,8 @@ public:
 
     // The column the text ends in.
     long GetColumn() const { return m_nColumn; }
+    // The characters the text makes in the control.
+    long GetLength() const { return static_cast<long>(m_text.size()); }
 
 private:
     void Text(const char* p, size_t n) override;

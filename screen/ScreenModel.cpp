@@ -71,14 +71,14 @@ int ExtendedColour(const CVtParser::Params& ps, int i, COLORREF* pColour)
 void CScreenModel::Reset()
 {
     m_store = std::make_shared<CTextStore>();
-    m_line.clear();
-    m_nCursor = 0;
+    m_screen.Reset();
     m_parser.Reset();
     m_decoder.SetCodePage(m_decoder.GetCodePage()); // nothing held back
     m_nBasic = -1;
     m_bBright = false;
     m_crExplicit = kDefault;
     UpdateColour();
+    m_saved = { -1, false, kDefault };
     m_bFinalFits = true;
     ++m_nVersion;
 }
@@ -96,10 +96,12 @@ void CScreenModel::Finish()
     m_decoder.Finish(m_decoded);
     m_parser.Feed(m_decoded.data(), m_decoded.size(), *this);
     m_parser.Reset();
+    m_screen.Finish();
     m_nBasic = -1;
     m_bBright = false;
     m_crExplicit = kDefault;
     UpdateColour();
+    ++m_nVersion;
 }
 
 void CScreenModel::Echo(const std::wstring& text)
@@ -109,80 +111,44 @@ void CScreenModel::Echo(const std::wstring& text)
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
             c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
         if (c == U'\n')
-            EndLine();
+            m_screen.LineFeed();
         else if (c >= 0x20 || c == U'\t')
-            Put(c);
+            m_screen.Put(c, m_crText);
     }
     ++m_nVersion;
 }
 
 void CScreenModel::EchoKey(char32_t c)
 {
-    if (c == U'\r') {
-        EndLine();
-    } else if (c == U'\b') {
-        if (m_nCursor > 0 && --m_nCursor + 1 == m_line.size())
-            m_line.pop_back();
-    } else if (c >= 0x20 || c == U'\t') {
-        Put(c);
-    }
+    if (c == U'\r')
+        m_screen.LineFeed();
+    else if (c == U'\b')
+        m_screen.Back(true);
+    else if (c >= 0x20 || c == U'\t')
+        m_screen.Put(c, m_crText);
     ++m_nVersion;
 }
 
 void CScreenModel::Print(const char32_t* p, size_t n)
 {
-    // The common case, text added at the end of the line, a run at a time.
-    while (n > 0 && m_nCursor == m_line.size()) {
-        size_t room = 2 * kPieceChars - 1 - m_line.size();
-        size_t count = std::min(n, room);
-        m_line.resize(m_line.size() + count);
-        CCell* cell = m_line.data() + m_nCursor;
-        for (size_t i = 0; i < count; ++i)
-            cell[i] = CCell{ p[i], m_crText };
-        m_nCursor += count;
-        p += count;
-        n -= count;
-        if (n > 0)
-            Put(*p++), --n; // the cell that makes the line too long to keep whole
-    }
-    for (size_t i = 0; i < n; ++i)
-        Put(p[i]);
+    m_screen.Print(p, n, m_crText);
     ++m_nVersion;
-}
-
-void CScreenModel::Put(char32_t c)
-{
-    if (m_nCursor < m_line.size()) {
-        m_line[m_nCursor++] = CCell{ c, m_crText };
-        return;
-    }
-    if (m_nCursor > m_line.size())
-        m_line.resize(m_nCursor, CCell{ U' ', kDefault });
-    m_line.push_back(CCell{ c, m_crText });
-    ++m_nCursor;
-    // A line too long to keep whole: its older part becomes final.
-    if (m_line.size() >= 2 * kPieceChars) {
-        Commit(kPieceChars, false);
-        m_line.erase(m_line.begin(), m_line.begin() + kPieceChars);
-        m_nCursor -= kPieceChars;
-    }
 }
 
 void CScreenModel::Execute(char32_t c)
 {
     switch (c) {
     case U'\n':
-        EndLine();
+        m_screen.LineFeed();
         break;
     case U'\r':
-        m_nCursor = 0;
+        m_screen.CarriageReturn();
         break;
     case U'\b':
-        if (m_nCursor > 0)
-            --m_nCursor;
+        m_screen.Back(false);
         break;
     case U'\t':
-        Put(c);
+        m_screen.Put(c, m_crText);
         break;
     default:
         return; // BEL and the other controls show nothing
@@ -190,23 +156,16 @@ void CScreenModel::Execute(char32_t c)
     ++m_nVersion;
 }
 
-void CScreenModel::EndLine()
-{
-    Commit(m_line.size(), true);
-    m_line.clear();
-    m_nCursor = 0;
-}
-
-// The first nCells of the current line become final: a unit of the store
-// that begins and ends in the default colour.
-void CScreenModel::Commit(size_t nCells, bool bLineEnd)
+// The first nCells of a row become final: a unit of the store that begins
+// and ends in the default colour.
+void CScreenModel::Final(const CLiveScreen::CRow& row, size_t nCells, bool bLineEnd)
 {
     std::string& unit = m_unit; // reused: an allocation per line would cost more than the line
     unit.resize(nCells + 1);
     size_t at = 0;
     COLORREF colour = kDefault;
     for (size_t i = 0; i < nCells; ++i) {
-        const CCell& cell = m_line[i];
+        const CCell& cell = row[i];
         if (cell.ch < 0x80 && cell.colour == colour) {
             unit[at++] = static_cast<char>(cell.ch); // the common case
             continue;
@@ -228,12 +187,13 @@ void CScreenModel::Commit(size_t nCells, bool bLineEnd)
     m_store->Append(unit);
 }
 
-std::string CScreenModel::GetLineText(size_t nFrom) const
+std::string CScreenModel::GetRowText(size_t nRow, size_t nFrom) const
 {
+    const CLiveScreen::CRow& row = m_screen.GetRow(nRow);
     std::string text;
     COLORREF colour = kDefault;
-    for (size_t i = nFrom; i < m_line.size(); ++i) {
-        const CCell& cell = m_line[i];
+    for (size_t i = nFrom; i < row.size(); ++i) {
+        const CCell& cell = row[i];
         if (cell.colour != colour)
             stored::AppendColour(text, colour = cell.colour);
         stored::AppendUtf8(text, cell.ch);
@@ -243,14 +203,17 @@ std::string CScreenModel::GetLineText(size_t nFrom) const
     return text;
 }
 
+std::string CScreenModel::GetScreenText() const
+{
+    std::string text;
+    for (size_t i = 0, n = m_screen.GetRowCount(); i < n; ++i)
+        text += GetRowText(i) + (i + 1 < n ? "\n" : "");
+    return text;
+}
+
 bool CScreenModel::FitsAnsi()
 {
-    if (!m_bFinalFits)
-        return false;
-    for (const CCell& cell : m_line)
-        if (cell.ch >= 0x80 && !Fits(cell.ch))
-            return false;
-    return true;
+    return m_bFinalFits && m_screen.AllCells([this](const CCell& cell) { return cell.ch < 0x80 || Fits(cell.ch); });
 }
 
 // Whether c is a character of the ANSI code page, there and back exactly
@@ -277,22 +240,78 @@ bool CScreenModel::Fits(char32_t c)
 
 void CScreenModel::CsiDispatch(const CVtParser::Params& ps, char32_t final)
 {
+    if (ps.marker != 0) {
+        if (ps.marker == U'?' && (final == U'h' || final == U'l'))
+            PrivateMode(ps, final == U'h');
+        return; // every other private sequence is swallowed
+    }
+    // A count: at least 1, and never more than a screen's worth of moving.
+    auto count = [&](int i) { return static_cast<size_t>(std::min(std::max(1, ps.Get(i, 1)), 0x10000)); };
     switch (final) {
     case U'm':
         Sgr(ps);
         return;
     case U'K':
-        EraseInLine(ps.Get(0, 0));
+        m_screen.EraseInLine(ps.Get(0, 0));
+        break;
+    case U'J':
+        m_screen.EraseInDisplay(ps.Get(0, 0));
+        break;
+    case U'A':
+        m_screen.MoveUp(count(0));
+        break;
+    case U'B':
+        m_screen.MoveDown(count(0));
         break;
     case U'C':
-        MoveTo(m_nCursor + static_cast<size_t>(std::max(1, ps.Get(0, 1))));
+        m_screen.MoveRight(count(0));
         break;
     case U'D':
-        m_nCursor -= std::min(m_nCursor, static_cast<size_t>(std::max(1, ps.Get(0, 1))));
+        m_screen.MoveLeft(count(0));
+        break;
+    case U'E':
+        m_screen.MoveDown(count(0));
+        m_screen.CarriageReturn();
+        break;
+    case U'F':
+        m_screen.MoveUp(count(0));
+        m_screen.CarriageReturn();
         break;
     case U'G':
     case U'`':
-        MoveTo(static_cast<size_t>(std::max(1, ps.Get(0, 1)) - 1));
+        m_screen.SetColumn(count(0) - 1);
+        break;
+    case U'd':
+        m_screen.SetRow(count(0) - 1);
+        break;
+    case U'H':
+    case U'f':
+        m_screen.SetRow(count(0) - 1);
+        m_screen.SetColumn(count(1) - 1);
+        break;
+    case U'@':
+        m_screen.InsertChars(count(0));
+        break;
+    case U'P':
+        m_screen.DeleteChars(count(0));
+        break;
+    case U'X':
+        m_screen.EraseChars(count(0));
+        break;
+    case U'L':
+        m_screen.InsertLines(count(0));
+        break;
+    case U'M':
+        m_screen.DeleteLines(count(0));
+        break;
+    case U'r':
+        m_screen.SetRegion(count(0) - 1, static_cast<size_t>(ps.Get(1, CLiveScreen::kRows)) - 1);
+        break;
+    case U's':
+        SaveCursor();
+        break;
+    case U'u':
+        RestoreCursor();
         break;
     default:
         return; // every other sequence is swallowed
@@ -300,24 +319,53 @@ void CScreenModel::CsiDispatch(const CVtParser::Params& ps, char32_t final)
     ++m_nVersion;
 }
 
-void CScreenModel::MoveTo(size_t column)
+void CScreenModel::EscDispatch(char32_t final)
 {
-    m_nCursor = std::min(column, kMaxColumn);
+    switch (final) {
+    case U'7':
+        SaveCursor();
+        break;
+    case U'8':
+        RestoreCursor();
+        break;
+    case U'M':
+        m_screen.ReverseIndex();
+        break;
+    default:
+        return; // every other escape sequence is swallowed
+    }
+    ++m_nVersion;
 }
 
-// 0: from the cursor to the end; 1: from the start to the cursor; 2: all.
-// The cursor stays where it is.
-void CScreenModel::EraseInLine(int mode)
+// The alternate screen: 1049 (with the cursor saved), 1047 and 47.
+void CScreenModel::PrivateMode(const CVtParser::Params& ps, bool bSet)
 {
-    if (mode == 0) {
-        if (m_nCursor < m_line.size())
-            m_line.resize(m_nCursor);
-    } else if (mode == 1) {
-        size_t end = std::min(m_nCursor + 1, m_line.size());
-        std::fill(m_line.begin(), m_line.begin() + static_cast<std::ptrdiff_t>(end), CCell{ U' ', kDefault });
-    } else if (mode == 2) {
-        m_line.clear();
+    for (int i = 0; i < ps.count; ++i) {
+        int mode = ps.Get(i, 0);
+        if (mode != 1049 && mode != 1047 && mode != 47)
+            continue;
+        if (mode == 1049 && bSet)
+            SaveCursor();
+        m_screen.SetAlternate(bSet);
+        if (mode == 1049 && !bSet)
+            RestoreCursor();
+        ++m_nVersion;
     }
+}
+
+void CScreenModel::SaveCursor()
+{
+    m_screen.SaveCursor();
+    m_saved = { m_nBasic, m_bBright, m_crExplicit };
+}
+
+void CScreenModel::RestoreCursor()
+{
+    m_screen.RestoreCursor();
+    m_nBasic = m_saved.nBasic;
+    m_bBright = m_saved.bBright;
+    m_crExplicit = m_saved.crExplicit;
+    UpdateColour();
 }
 
 void CScreenModel::Sgr(const CVtParser::Params& ps)

@@ -34,7 +34,7 @@ std::string ToAnsi(const std::string& utf8)
 
 CTextExport::CTextExport(CScreenModel& model, const std::wstring& typed)
     : m_store(model.GetStore()), m_nStart(m_store->GetStart()), m_nEnd(m_store->GetSize()),
-      m_strLine(model.GetLineText()), m_encoding(model.FitsAnsi() && FitsAnsi(typed) ? ansi : utf8)
+      m_strLine(model.GetScreenText()), m_encoding(model.FitsAnsi() && FitsAnsi(typed) ? ansi : utf8)
 {
     for (size_t i = 0; i < typed.size(); ++i) {
         char32_t c = typed[i];

@@ -29,6 +29,7 @@ void CVtParser::Enter(State state)
     if (state == csiEntry) {
         m_bPrivate = false;
         m_params.count = 0;
+        m_params.marker = 0;
     }
 }
 
@@ -99,8 +100,10 @@ void CVtParser::Step(char32_t c, IHandler& handler)
             Enter(otherString);
         else if (c < 0x30)
             m_state = escapeIntermediate;
-        else
-            Enter(ground); // a two-character escape sequence: swallowed
+        else {
+            handler.EscDispatch(c);
+            Enter(ground);
+        }
         break;
     case escapeIntermediate:
         if (c >= 0x30)
@@ -113,7 +116,7 @@ void CVtParser::Step(char32_t c, IHandler& handler)
             m_state = csiParam;
         } else if (c >= 0x3C && c <= 0x3F) {
             if (m_state == csiEntry) {
-                m_bPrivate = true;
+                m_params.marker = c;
                 m_state = csiParam;
             } else {
                 m_state = csiIgnore;

@@ -6,8 +6,9 @@
 // Text goes to its handler in runs, C0 controls one by one (also those met
 // inside a sequence: a console carries them out and goes on with the
 // sequence), and a complete CSI sequence as its parameters and final
-// character. Everything else a sequence holds is swallowed: escape
-// sequences, strings and malformed or unknown sequences end where a console
+// character, a two-character escape sequence as its final character.
+// Everything else a sequence holds is swallowed: other escape sequences,
+// strings and malformed or unknown sequences end where a console
 // ends them and show nothing. ESC starts a new sequence wherever it comes;
 // CAN and SUB abandon one. A sequence split between two feeds simply goes
 // on in the next. One that runs past kMaxSequence characters is dropped and
@@ -28,6 +29,7 @@ public:
     // A CSI sequence's numbers. Each is -1 when left empty; a number that
     // followed a colon is a subparameter of the one before it.
     struct Params {
+        char32_t marker = 0; // a private marker ('?', '>', ...) before the numbers, or 0
         int count = 0;
         int value[kMaxParams];
         bool sub[kMaxParams];
@@ -40,9 +42,12 @@ public:
         virtual void Print(const char32_t* p, size_t n) = 0;
         // A C0 control character (0x00-0x1F), outside or inside a sequence.
         virtual void Execute(char32_t c) = 0;
-        // A CSI sequence with no private marker and no intermediate
-        // character; the others are swallowed here.
+        // A CSI sequence without an intermediate character (the others are
+        // swallowed here); a private marker is in params.
         virtual void CsiDispatch(const Params& params, char32_t final) = 0;
+        // A two-character escape sequence, ESC and final ('7', 'M', ...);
+        // those with an intermediate character are swallowed here.
+        virtual void EscDispatch(char32_t final) = 0;
 
     protected:
         ~IHandler() = default;
@@ -64,7 +69,7 @@ private:
 
     State m_state = ground;
     size_t m_nLength = 0; // characters of the open sequence so far
-    bool m_bPrivate = false; // a private marker or an intermediate: not dispatched
+    bool m_bPrivate = false; // an intermediate or a misplaced marker: not dispatched
     bool m_bOverflow = false; // more than kMaxParams numbers: the rest are dropped
     Params m_params;
 };

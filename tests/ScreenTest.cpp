@@ -24,14 +24,14 @@ public:
     void LineEnd() override { text += "\n"; }
 };
 
-// The final lines, then the current line.
+// The final lines, then the screen.
 std::string Show(CScreenModel& model)
 {
     CNotation out;
     std::string stored;
     model.GetStore()->Read(0, static_cast<size_t>(model.GetStore()->GetSize()), stored);
     stored::Walk(stored.data(), stored.size(), out, true);
-    std::string line = model.GetLineText();
+    std::string line = model.GetScreenText();
     stored::Walk(line.data(), line.size(), out, true);
     return out.text;
 }
@@ -48,6 +48,11 @@ struct Row {
 TEST(ScreenModel, BytesInLinesAndColoursOut)
 {
     const std::string osc = "\x1b]" + std::string(5000, 'x') + "y";
+    std::string sixty, sixtyMoved; // more lines than the screen has rows, the first row written over
+    for (int i = 0; i < 60; ++i) {
+        sixty += "L" + std::to_string(i) + "\n";
+        sixtyMoved += (i == 11 ? "X" : "L") + std::to_string(i) + "\n";
+    }
     const Row rows[] = {
         { "CR overwrites", "abc\rx\n", "xbc\n" },
         { "CR LF and LF end lines", "a\r\nb\nc", "a\nb\nc" },
@@ -74,7 +79,24 @@ TEST(ScreenModel, BytesInLinesAndColoursOut)
         { "erase the line; the cursor stays", "abc\x1b[2Kx", "   x" },
         { "progress resolved", "\rprogress 0%\r\x1b[2Kprogress 100%\r\n", "progress 100%\n" },
         { "cursor to a column", "abcdef\x1b[2Gx", "axcdef" },
-        { "other CSI swallowed", "a\x1b[2J\x1b[?25lb\x1b[1;1Hc\x1b[5Ad", "abcd" },
+        { "other CSI swallowed", "a\x1b[?25lb\x1b[5nc\x1b[3Jd\x1b[>1ue", "abcde" },
+        { "cursor up redraws a block", "a 0%\nb 0%\n\x1b[2Aa 50%\nb 50%\n\x1b[2Aa 100%\nb 100%\n", "a 100%\nb 100%\n" },
+        { "cursor down, next and previous line", "1\n2\n3\x1b[2Fx\x1b[1Ey\x1b[Bz", "x\ny\n3z" },
+        { "position, and row alone", "abc\ndef\nghi\x1b[1;2HX\x1b[3dY\x1b[2;1fZ", "aXc\nZef\nghY" },
+        { "save and restore", "ab\x1b" "7\ncd\x1b" "8X\x1b[s\nef\x1b[uY", "abXY\nef" },
+        { "reverse index, scrolling down at the top", "a\nb\x1bMX\x1b[Hx\x1bMy", " y\nxX\nb" },
+        { "erase below", "a\nbc\nd\x1b[1;2H\x1b[J", "a" },
+        { "erase above", "ab\ncd\x1b[2;1H\x1b[1J", "\n d" },
+        { "erase the screen", "ab\ncd\x1b[2J\x1b[Hx", "x" },
+        { "insert characters", "abcdef\x1b[3G\x1b[2@", "ab  cdef" },
+        { "delete and erase characters", "abcdef\x1b[3G\x1b[2P\x1b[X", "ab f" },
+        { "insert and delete lines", "1\n2\n3\x1b[2;1H\x1b[L\x1b[3;1H\x1b[2M", "1\n\n" },
+        { "a scrolling region under a status line", "\x1b[1;2ra\nb\nc\x1b[3;1Hstatus\x1b[2;1H\nd",
+          "a\nb\nc\nd\nstatus" },
+        { "a region below the top drops what leaves it", "x\n\x1b[2;3r\x1b[2;1Ha\nb\nc", "x\nb\nc" },
+        { "moves stay on the screen, above the final lines", sixty + "\x1b[99AX\x1b[99BY", sixtyMoved + " Y" },
+        { "the alternate screen is dropped", "before\n\x1b[?1049hfull\nscreen\x1b[?1049lafter\x1b[?47hxyz\x1b[?47l!",
+          "before\nafter!" },
         { "OSC ended by BEL or ST", "a\x1b]0;title\x07" "b\x1b]8;;http://x\x1b\\c", "abc" },
         { "two-character escapes", "a\x1b" "7b\x1b(Bc", "abc" },
         { "malformed CSI swallowed", "a\x1b[1;2$zb\x1b[3<4mc", "abc" },
@@ -84,7 +106,7 @@ TEST(ScreenModel, BytesInLinesAndColoursOut)
         { "UTF-8 of 2, 3 and 4 bytes", "\xc3\xa9\xe6\x97\xa5\xf0\x9f\x98\x80", "\xc3\xa9\xe6\x97\xa5\xf0\x9f\x98\x80" },
         { "UTF-8 from U+F000 to U+FFFF", "\xef\x80\x80\xef\xbc\xa1\xef\xbf\xbd\xef\xbf\xbf", "\xef\x80\x80\xef\xbc\xa1\xef\xbf\xbd\xef\xbf\xbf" },
         { "bad UTF-8 is U+FFFD", "\xff\xc3(", "\xef\xbf\xbd\xef\xbf\xbd(" },
-        { "a long line is kept whole", std::string(40000, 'x') + "\n", std::string(40000, 'x') + "\n" },
+        { "a long line is kept whole", "a\n" + std::string(40000, 'x') + "\n", "a\n" + std::string(40000, 'x') + "\n" },
         { "a long line, overwritten after its kept part",
           std::string(40000, 'x') + "\r" + std::string(4, 'y') + "\n", std::string(16384, 'x') + "yyyy" + std::string(23612, 'x') + "\n" },
     };
@@ -117,6 +139,12 @@ TEST(ScreenModel, TheEndDropsWhatIsOpenAndEchoesGoInOrder)
     model.Finish();
     model.Echo(L"\n--End--\n");
     EXPECT_EQ("Name? b\xc3\xb6" "b[31m\nhi bob\na\n--End--\n", Show(model));
+
+    model.Reset();
+    write("1\n2\n3\x1b[2A\x1b[?1049hfull");
+    model.Finish();
+    model.Echo(L"\n--End--\n");
+    EXPECT_EQ("1\n2\n3\nfull\n--End--\n", Show(model)) << "the end goes below all that shows, the alternate screen too";
 
     model.Reset();
     write("caf\xc3"); // cut inside a character
