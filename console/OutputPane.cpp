@@ -4,32 +4,6 @@
 
 #include <cstring>
 
-namespace {
-
-constexpr UINT_PTR kDisposeTimer = 3;
-
-// Destroying a big control holds the window, so a big replaced control
-// waits, hidden, until the pane has had nothing to do for this long; a
-// small one goes at once.
-constexpr UINT kDisposeIdleMs = 500;
-constexpr long kQuickDisposeChars = 64 * 1024;
-// A new run can retire two at once: the control, and one being filled.
-constexpr size_t kMaxRetired = 2;
-
-// The control's own limit: well above what the view ever puts in it.
-constexpr long kControlLimit = 16 * 1024 * 1024;
-
-// Where hWnd lies in its parent's client area.
-RECT RectInParent(HWND hWnd)
-{
-    RECT rc;
-    ::GetWindowRect(hWnd, &rc);
-    ::MapWindowPoints(nullptr, ::GetParent(hWnd), reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
-
-} // namespace
-
 BEGIN_MESSAGE_MAP(COutputPane, CRichEditCtrl)
     ON_WM_CHAR()
     ON_WM_KEYDOWN()
@@ -52,29 +26,18 @@ END_MESSAGE_MAP()
 
 COutputPane::~COutputPane()
 {
-    m_view.OnDestroy();
+    m_controls.OnDestroy();
 }
 
 void COutputPane::OnDestroy()
 {
-    m_view.OnDestroy();
-    m_retired.clear();
-    m_retiring.clear();
+    m_controls.OnDestroy();
     Default();
 }
 
 void COutputPane::PreSubclassWindow()
 {
-    // The template's styles: the control takes its border and scroll bars
-    // out of its own style once created (Wine), and a control made to
-    // replace it needs them.
-    m_dwStyle = static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE));
-    DWORD exStyle = 0;
-    if (const auto* pDlg = dynamic_cast<const CDialog*>(FromHandlePermanent(::GetParent(m_hWnd))))
-        pDlg->GetTemplateItemStyle(::GetDlgCtrlID(m_hWnd), &m_dwStyle, &exStyle);
-    m_dwStyle |= WS_CHILD | WS_VISIBLE;
-    LimitText(kControlLimit);
-    SetUndoLimit(0);
+    m_controls.OnAttach();
 }
 
 void COutputPane::Clear()
@@ -87,14 +50,14 @@ void COutputPane::Clear()
 void COutputPane::Write(const char* p, size_t n)
 {
     m_model.Write(p, n);
-    m_view.Pace();
-    DeferDispose();
+    m_view.OnOutput();
+    m_controls.OnBusy();
 }
 
 void COutputPane::EndOutput()
 {
     m_model.Finish();
-    m_view.Pace();
+    m_view.OnOutput();
 }
 
 void COutputPane::AppendText(LPCTSTR lpszText)
@@ -103,7 +66,7 @@ void COutputPane::AppendText(LPCTSTR lpszText)
     std::wstring text(static_cast<size_t>(n), L'\0');
     text.resize(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, lpszText, n, &text[0], n)));
     m_model.Echo(text);
-    m_view.Pace();
+    m_view.OnOutput();
 }
 
 std::unique_ptr<CTextExport> COutputPane::Snapshot()
@@ -150,7 +113,7 @@ void COutputPane::TypeText(const std::wstring& text, UINT nFlags)
 {
     if (!m_bKeyAtATime) {
         m_input.Type(text);
-        m_view.OnUserScroll(false); // typing brings the view to the line
+        m_view.OnInputEdited();
         return;
     }
     for (size_t i = 0; i < text.size(); ++i) {
@@ -160,7 +123,7 @@ void COutputPane::TypeText(const std::wstring& text, UINT nFlags)
         ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_CHAR, c, nFlags);
         m_model.EchoKey(c);
     }
-    m_view.Update();
+    m_view.OnEcho();
 }
 
 void COutputPane::TypeKey(UINT nChar, UINT nFlags)
@@ -168,7 +131,7 @@ void COutputPane::TypeKey(UINT nChar, UINT nFlags)
     if (m_bKeyAtATime) {
         ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_CHAR, nChar, nFlags);
         m_model.EchoKey(nChar);
-        m_view.Update();
+        m_view.OnEcho();
         return;
     }
     switch (nChar) {
@@ -195,7 +158,7 @@ void COutputPane::TypeKey(UINT nChar, UINT nFlags)
         return;
     case 0x01: // Ctrl+A
         SetSel(0, -1);
-        m_view.OnUserSelect();
+        m_view.OnSelect();
         return;
     case 0x1A: // Ctrl+Z on an empty line: Enter then ends the input
         m_input.MarkEndOfInput();
@@ -206,7 +169,7 @@ void COutputPane::TypeKey(UINT nChar, UINT nFlags)
     default:
         return; // no other control character goes anywhere
     }
-    m_view.OnUserScroll(false); // typing brings the view to the line
+    m_view.OnInputEdited();
 }
 
 void COutputPane::OnKeyDown(UINT nChar, UINT, UINT)
@@ -221,14 +184,14 @@ void COutputPane::OnKeyDown(UINT nChar, UINT, UINT)
         if (m_bKeyAtATime || bCtrl || bShift)
             break; // moving through or selecting the output
         m_input.Move(nChar);
-        m_view.OnUserScroll(false);
+        m_view.OnInputEdited();
         return;
     case VK_UP:
     case VK_DOWN:
         if (m_bKeyAtATime || bCtrl || bShift)
             break; // moving through or selecting the output
         m_input.Recall(nChar == VK_UP);
-        m_view.OnUserScroll(false);
+        m_view.OnInputEdited();
         return;
     case VK_DELETE:
         if (bShift)
@@ -262,7 +225,7 @@ void COutputPane::OnKeyDown(UINT nChar, UINT, UINT)
         break;
     }
     Default();
-    m_view.OnUserSelect(); // a move, a page, or Shift and a key: a selection
+    m_view.OnSelect(); // a move, a page, or Shift and a key: a selection
 }
 
 LRESULT COutputPane::OnGetDlgCode(WPARAM, LPARAM lParam)
@@ -309,14 +272,14 @@ LRESULT COutputPane::OnNoEdit(WPARAM, LPARAM)
 LRESULT COutputPane::OnVScroll(WPARAM wParam, LPARAM)
 {
     LRESULT result = Default();
-    m_view.OnUserScroll(LOWORD(wParam) == SB_THUMBTRACK);
+    m_view.OnScroll(LOWORD(wParam) == SB_THUMBTRACK);
     return result;
 }
 
 LRESULT COutputPane::OnMouseDown(WPARAM, LPARAM)
 {
     LRESULT result = Default();
-    m_view.OnUserScroll(true); // the view holds still while the user selects
+    m_view.OnScroll(true); // the view holds still while the user selects
     return result;
 }
 
@@ -324,21 +287,21 @@ LRESULT COutputPane::OnCaptureChanged(WPARAM, LPARAM lParam)
 {
     LRESULT result = Default();
     if (reinterpret_cast<HWND>(lParam) != m_hWnd)
-        m_view.OnUserSelect(); // the mouse was let go, or taken away
+        m_view.OnSelect(); // the mouse was let go, or taken away
     return result;
 }
 
 LRESULT COutputPane::OnUserSelect(WPARAM, LPARAM)
 {
     LRESULT result = Default();
-    m_view.OnUserSelect();
+    m_view.OnSelect();
     return result;
 }
 
 LRESULT COutputPane::OnUserScroll(WPARAM, LPARAM)
 {
     LRESULT result = Default();
-    m_view.OnUserScroll(false);
+    m_view.OnScroll(false);
     return result;
 }
 
@@ -350,7 +313,7 @@ void COutputPane::SubmitLine()
     std::wstring line = m_input.Take(&bEof) + L"\r\n"; // "^Z" when it ends the input
     m_model.Echo(line);
     m_view.Follow();
-    m_view.Update();
+    m_view.OnEcho();
     HWND hParent = ::GetParent(m_hWnd);
     if (bEof)
         ::SendMessageA(hParent, WM_CONSOLE_EOF, 0, 0);
@@ -403,106 +366,23 @@ void COutputPane::CopySelection()
 
 void COutputPane::OnPaint()
 {
-    m_view.OnPaint();
+    m_controls.OnPaint();
     Default();
 }
 
 void COutputPane::OnTimer(UINT_PTR nIDEvent)
 {
-    if (m_view.OnTimer(nIDEvent))
-        return;
-    if (nIDEvent == kDisposeTimer) {
-        ::KillTimer(m_hWnd, kDisposeTimer);
-        if (m_view.HasWork()) {
-            DeferDispose(); // not while the pane is busy
-        } else if (!m_retired.empty()) {
-            m_retired.erase(m_retired.begin());
-            DeferDispose();
-        }
-        return;
-    }
-    Default();
-}
-
-// A control like the pane's own, with the template's styles, its place,
-// size and character format; hidden and without an id unless it is to be
-// shown at once.
-HWND COutputPane::CreateTwin(bool bVisible) const
-{
-    HWND hParent = ::GetParent(m_hWnd);
-    RECT rc = RectInParent(m_hWnd);
-    char className[64] = "";
-    ::GetClassNameA(m_hWnd, className, sizeof className);
-    DWORD style = bVisible ? m_dwStyle | WS_VISIBLE : m_dwStyle & ~WS_VISIBLE;
-    HWND hNew = ::CreateWindowExA(static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE)), className, "", style,
-                                  rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hParent, nullptr,
-                                  reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(m_hWnd, GWLP_HINSTANCE)), nullptr);
-    if (hNew == nullptr)
-        return nullptr;
-    ::SendMessageA(hNew, EM_EXLIMITTEXT, 0, kControlLimit);
-    ::SendMessageA(hNew, EM_SETUNDOLIMIT, 0, 0);
-    // Wine's rich edit answers WM_GETFONT with nothing, so the font goes
-    // over as the default character format.
-    CHARFORMATA cf{};
-    cf.cbSize = sizeof cf;
-    ::SendMessageA(m_hWnd, EM_GETCHARFORMAT, FALSE, reinterpret_cast<LPARAM>(&cf));
-    ::SendMessageA(hNew, EM_SETCHARFORMAT, 0, reinterpret_cast<LPARAM>(&cf));
-    return hNew;
-}
-
-// hNew becomes the pane: the old control's id, place in the tab order, size
-// and focus go over, and the old control is hidden and destroyed later.
-void COutputPane::TakeOver(HWND hNew)
-{
-    HWND hOld = m_hWnd;
-    RECT rc = RectInParent(hOld);
-    HWND hPrev = ::GetWindow(hOld, GW_HWNDPREV);
-    ::SetWindowPos(hNew, hPrev != nullptr ? hPrev : HWND_TOP, rc.left, rc.top, rc.right - rc.left,
-                   rc.bottom - rc.top, SWP_NOACTIVATE);
-    int nID = ::GetDlgCtrlID(hOld);
-    bool bHadFocus = ::GetFocus() == hOld;
-    for (UINT_PTR timer : { COutputView::kRepaintTimer, COutputView::kPaceTimer, kDisposeTimer })
-        ::KillTimer(hOld, timer);
-    UnsubclassWindow();
-    ::ShowWindow(hOld, SW_HIDE);
-    ::SetWindowLongPtrA(hOld, GWLP_ID, 0);
-    ::SetWindowLongPtrA(hNew, GWLP_ID, nID);
-    SubclassWindow(hNew);
-    // A disposal posted to the old control went with it.
-    if (!m_retiring.empty())
-        PostMessage(WM_PANE_DISPOSE);
-    ::ShowWindow(hNew, SW_SHOWNA);
-    if (bHadFocus)
-        ::SetFocus(hNew);
-    DeferDispose(); // the wait for a big one goes on on the new control
-    Retire(hOld);
-}
-
-void COutputPane::Retire(HWND hOld)
-{
-    if (hOld == nullptr)
-        return;
-    ::ShowWindow(hOld, SW_HIDE);
-    if (::SendMessageA(hOld, WM_GETTEXTLENGTH, 0, 0) <= kQuickDisposeChars) {
-        m_retiring.emplace_back(hOld);
-        PostMessage(WM_PANE_DISPOSE);
-    } else {
-        if (m_retired.size() == kMaxRetired)
-            m_retired.erase(m_retired.begin());
-        m_retired.emplace_back(hOld);
-        DeferDispose();
-    }
-}
-
-// (Re)starts the wait before a big replaced control is destroyed.
-void COutputPane::DeferDispose()
-{
-    if (!m_retired.empty())
-        ::SetTimer(m_hWnd, kDisposeTimer, kDisposeIdleMs, nullptr);
+    using Timer = CPaneControls::Timer;
+    if (nIDEvent == static_cast<UINT_PTR>(Timer::dispose))
+        m_controls.OnDisposeTimer(m_view.WorkDue());
+    else if (nIDEvent == static_cast<UINT_PTR>(Timer::pace) || nIDEvent == static_cast<UINT_PTR>(Timer::repaint))
+        m_view.OnTimer(static_cast<Timer>(nIDEvent));
+    else
+        Default();
 }
 
 LRESULT COutputPane::OnDispose(WPARAM, LPARAM)
 {
-    m_retiring.clear();
+    m_controls.OnDispose();
     return 0;
 }

@@ -16,13 +16,8 @@
 // Up and Down recall the lines sent before; Tab only moves the focus, in
 // either mode.
 //
-// A replaced control (the view starts afresh in a new one rather than
-// emptying a big one) takes the old one's id, styles, place, tab position,
-// character format and focus; the old one is hidden and destroyed in a
-// message of its own, or, when big, once the pane has been idle for a while
-// (destroying it holds the window ~100 ms per MB under Wine), one at a
-// time. At most kMaxRetired big ones wait: another makes the oldest go at
-// once.
+// The control this object stands for changes as the view starts afresh in
+// a new one (CPaneControls), which then takes the old one's place.
 //
 // Every field belongs to the user-interface thread.
 #pragma once
@@ -30,6 +25,7 @@
 #include "console/InputLine.h"
 #include "console/Messages.h"
 #include "console/OutputView.h"
+#include "console/PaneControls.h"
 #include "console/TextFinder.h"
 #include "screen/TextExport.h"
 #include "platform/CRichEditCtrl.h"
@@ -39,7 +35,7 @@
 
 class COutputPane : public CRichEditCtrl {
 public:
-    COutputPane() : m_input(*this), m_view(*this, m_model, m_input) {}
+    COutputPane() : m_controls(*this), m_input(*this), m_view(*this, m_controls, m_model, m_input) {}
     ~COutputPane() override;
 
     CScreenModel& GetModel() { return m_model; }
@@ -68,14 +64,6 @@ public:
     // into view, and the view stops following the output, as when the user
     // scrolls. False when there is no match at all.
     bool Find(const CTextFinder& finder);
-
-    // For the view: a control like this one (hidden unless bVisible), and
-    // one taking this one's place.
-    HWND CreateTwin(bool bVisible) const;
-    void TakeOver(HWND hNew);
-    // A control of the pane's that is no longer wanted: destroyed soon, when
-    // that does not hold the window.
-    void Retire(HWND hOld);
 
 protected:
     // Called when the pane is bound to its control: keeps its styles and
@@ -120,14 +108,11 @@ private:
     void SubmitLine();
     void PasteText(const std::wstring& text);
     void CopySelection();
-    void DeferDispose();
 
+    CPaneControls m_controls;
     CScreenModel m_model;
     CInputLine m_input;
     COutputView m_view;
     bool m_bKeyAtATime = false;
     char m_chLead = 0;        // the first byte of a double-byte character typed
-    DWORD m_dwStyle = 0;      // the control's styles as the template gave them
-    std::vector<CWindowHandle> m_retired;  // big replaced controls waiting for the pane to be idle
-    std::vector<CWindowHandle> m_retiring; // small ones, destroyed in a message of their own
 };

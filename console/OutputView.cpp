@@ -1,50 +1,27 @@
 #include "console/OutputView.h"
 
 #include "console/InputLine.h"
-#include "console/OutputPane.h"
+#include "console/PanePlace.h"
+#include "platform/CRichEditCtrl.h"
 
 #include <algorithm>
 
 namespace {
 
-// Store bytes read and inserted at a time, and at most so many lines: small
-// enough that a piece fits the budget a few times over (~5 ms for 8 KB or
-// 256 lines under Wine), large enough that the fixed cost of a message
-// stays small.
-constexpr size_t kPieceBytes = 8 * 1024;
-constexpr size_t kPieceLines = 256;
-
-// A painting that has not come for this long is made at once (see Pace).
-constexpr DWORD kPaintOverdueMs = 250;
+using Timer = CPaneControls::Timer;
 
 // Below this length emptying the control in place is quick; above it a
 // fresh control is cheaper (~10 ms).
 constexpr long kInPlaceClearChars = 1024;
 
-// Whether another piece like the last one fits the budget.
 bool TimeLeft(DWORD dwStart, DWORD dwPieceMs)
 {
-    return ::GetTickCount() - dwStart + dwPieceMs < COutputView::kBudgetMs;
+    return CPaneText::TimeLeft(dwStart, dwPieceMs, COutputView::kBudgetMs);
 }
 
 void SetRedraw(HWND hWnd, bool bRedraw)
 {
     ::SendMessageA(hWnd, WM_SETREDRAW, bRedraw ? TRUE : FALSE, 0);
-}
-
-// Reads the store from nFrom, up to nTo, one piece.
-std::string ReadPiece(const CTextStore& store, uint64_t nFrom, uint64_t nTo)
-{
-    std::string piece;
-    store.Read(nFrom, static_cast<size_t>(std::min<uint64_t>(kPieceBytes, nTo - nFrom)), piece);
-    size_t lines = 0;
-    for (size_t at = 0; (at = piece.find('\n', at)) != std::string::npos; ++at) {
-        if (++lines == kPieceLines) {
-            piece.resize(at + 1);
-            break;
-        }
-    }
-    return piece;
 }
 
 } // namespace
@@ -55,155 +32,145 @@ void COutputView::Reset()
     m_nFrom = m_nTo = 0;
     ClearControl();
     m_nShownVersion = ~0ull;
-    m_bFollowing = true;
-    m_bTracking = false;
-    m_bNeedSkip = false;
-    m_bSettled = true;
-    m_bSkippedLastTick = false;
+    m_mode = Mode::following;
+    m_phase = Phase::live;
     if (m_pane.m_hWnd != nullptr)
-        ::KillTimer(m_pane.m_hWnd, kPaceTimer);
-    m_bPacing = false;
+        m_controls.KillTimer(Timer::pace);
+}
+
+bool COutputView::WorkDue() const
+{
+    if (m_mode == Mode::held)
+        return false;
+    if (m_phase == Phase::rebuilding)
+        return true;
+    bool bBehind = m_nTo < Store().GetSize();
+    bool bStale = m_nShownVersion != m_model.GetVersion();
+    if (m_mode == Mode::following)
+        return bBehind || bStale || m_phase != Phase::live || m_nFinalChars > kMaxChars;
+    return bBehind ? m_nFinalChars < kMaxChars : bStale && m_phase != Phase::mustSkip;
 }
 
 // Starts the pace timer when it is not running. The first tick comes at
 // once unless the last one was less than kTickMs ago.
-//
+void COutputView::Schedule()
+{
+    if (m_controls.IsTimerSet(Timer::pace))
+        return;
+    DWORD since = ::GetTickCount() - m_dwLastTick;
+    m_controls.SetTimer(Timer::pace, since >= kTickMs ? USER_TIMER_MINIMUM : static_cast<UINT>(kTickMs - since));
+}
+
 // A timer is the last thing a thread's messages give way to: while a fast
 // child keeps the worker sending output, Wine delivers WM_TIMER (and
-// WM_PAINT) seldom or not at all. So a tick that is overdue is run here,
-// in the handler of the output that came.
-void COutputView::Pace()
+// WM_PAINT) seldom or not at all. So a tick that is overdue is run here, in
+// the handler of the output that came.
+void COutputView::OnOutput()
 {
     if (m_pane.m_hWnd == nullptr)
         return;
-    if (m_bPacing) {
-        if (::GetTickCount() - m_dwLastTick >= 2 * kTickMs)
-            Tick();
-        return;
-    }
-    DWORD since = ::GetTickCount() - m_dwLastTick;
-    UINT delay = since >= kTickMs ? USER_TIMER_MINIMUM : static_cast<UINT>(kTickMs - since);
-    m_bPacing = ::SetTimer(m_pane.m_hWnd, kPaceTimer, delay, nullptr) != 0;
+    if (m_controls.IsTimerSet(Timer::pace) && ::GetTickCount() - m_dwLastTick >= 2 * kTickMs)
+        CatchUp();
+    else
+        Schedule();
 }
 
-void COutputView::Update()
+void COutputView::OnEcho()
 {
     if (m_pane.m_hWnd == nullptr)
         return;
-    if (!m_bTracking && m_nTo == Store().GetSize())
-        Render(::GetTickCount());
-    Pace();
+    if (m_mode != Mode::held && m_nTo == Store().GetSize())
+        Draw(::GetTickCount());
+    Schedule();
 }
 
-void COutputView::OnPaint()
+void COutputView::OnTimer(Timer timer)
 {
-    m_dwPainted = ::GetTickCount();
-}
-
-bool COutputView::OnTimer(UINT_PTR nIDEvent)
-{
-    if (nIDEvent == kPaceTimer) {
-        Tick();
-    } else if (nIDEvent == kRepaintTimer) {
-        ::KillTimer(m_pane.m_hWnd, kRepaintTimer);
-        m_bRepaintPending = false;
-        Repaint();
-    } else {
-        return false;
+    if (timer == Timer::pace) {
+        CatchUp();
+    } else if (timer == Timer::repaint) {
+        m_controls.Repaint();
     }
-    return true;
 }
 
-bool COutputView::HasWork() const
-{
-    if (m_bTracking)
-        return false;
-    if (m_build)
-        return true;
-    uint64_t end = Store().GetSize();
-    if (m_bFollowing && (m_bNeedSkip || end - m_nTo > kSkipChars || !m_bSettled || m_nFinalChars > kMaxChars))
-        return true;
-    if (m_nTo < end)
-        return m_bFollowing || m_nFinalChars < kMaxChars;
-    return m_nShownVersion != m_model.GetVersion() && !m_bNeedSkip;
-}
-
-// One tick: skip ahead when far behind, insert for at most the budget,
-// then go on with a rebuild.
-void COutputView::Tick()
+// One tick: skip ahead when far behind, draw for at most the budget, then
+// go on with a rebuild.
+void COutputView::CatchUp()
 {
     DWORD dwStart = ::GetTickCount();
     m_dwLastTick = dwStart;
+    bool bMaySkip = m_phase != Phase::skipped; // never two in a row
+    if (m_phase == Phase::skipped)
+        m_phase = Phase::unsettled;
+    bool bFollowing = m_mode == Mode::following;
     uint64_t end = Store().GetSize();
-    bool bSkipped = false;
-    if (!m_bTracking && m_bFollowing && !m_bSkippedLastTick && (m_bNeedSkip || end - m_nTo > kSkipChars)) {
+    bool bSkip = bFollowing && bMaySkip && (m_phase == Phase::mustSkip || end - m_nTo > kSkipChars);
+    if (bSkip) {
         // A skip is a tick's work (the newest output comes in the next one),
         // and so is making the control it needs, when a big one is to go.
-        if (m_spare || m_pane.GetTextLength() <= kInPlaceClearChars) {
-            SkipAhead(m_bNeedSkip ? end : Store().FindStart(end, kSkipKeepChars));
+        if (m_controls.HasSpare() || m_pane.GetTextLength() <= kInPlaceClearChars) {
+            SkipAhead(m_phase == Phase::mustSkip ? end : Store().FindStart(end, kSkipKeepChars));
         } else {
-            m_spare.reset(m_pane.CreateTwin(false));
+            m_controls.MakeSpare();
             m_bWantSpare = true;
         }
-        bSkipped = true;
+    } else if (m_mode != Mode::held) {
+        Draw(dwStart);
     }
-    m_bSkippedLastTick = bSkipped;
-    if (!bSkipped && !m_bTracking)
-        Render(dwStart);
 
-    if (!m_bTracking && m_bFollowing && !m_build && m_nTo == Store().GetSize() && !m_bNeedSkip) {
+    bool bCaughtUp = m_nTo == Store().GetSize();
+    if (bFollowing && bCaughtUp && (m_phase == Phase::live || m_phase == Phase::unsettled)) {
         bool bTrim = m_nFinalChars > kMaxChars;
-        bool bSettle = !m_bSettled && m_nFinalChars < kKeepChars && m_nFrom > Store().GetStart();
+        bool bSettle = m_phase == Phase::unsettled && m_nFinalChars < kKeepChars && m_nFrom > Store().GetStart();
         if (bTrim || bSettle)
             BeginRebuild();
         else
-            m_bSettled = true;
+            m_phase = Phase::live;
     }
-    if (m_build && !m_bTracking) // the control stays the one the user holds
+    if (m_phase == Phase::rebuilding && m_mode != Mode::held) // the control stays the one the user holds
         StepRebuild(dwStart);
     // Skips come in runs: the next one finds its control made.
-    if (m_bWantSpare && !bSkipped && !m_spare && TimeLeft(dwStart, 0))
-        m_spare.reset(m_pane.CreateTwin(false));
-    m_bWantSpare = m_bWantSpare && !m_spare;
+    if (m_bWantSpare && !bSkip && TimeLeft(dwStart, 0))
+        m_controls.MakeSpare();
+    m_bWantSpare = m_bWantSpare && !m_controls.HasSpare();
 
-    if (!HasWork()) {
-        ::KillTimer(m_pane.m_hWnd, kPaceTimer);
-        m_bPacing = false;
+    if (!WorkDue()) {
+        m_controls.KillTimer(Timer::pace);
         // The output has been caught up with: no more skips to make ready for.
-        m_spare.reset();
+        m_controls.DropSpare();
         m_bWantSpare = false;
-    } else if (m_bPacing) {
+    } else {
         // The next tick kTickMs after this one began; sooner while only a
         // rebuild is left to do, since nothing else wants the time then.
         DWORD spent = ::GetTickCount() - dwStart;
-        UINT period = m_build && m_nTo == Store().GetSize() ? kBudgetMs : kTickMs;
-        ::SetTimer(m_pane.m_hWnd, kPaceTimer, spent + USER_TIMER_MINIMUM >= period ? USER_TIMER_MINIMUM : period - spent,
-                   nullptr);
+        UINT period = m_phase == Phase::rebuilding && m_nTo == Store().GetSize() ? kBudgetMs : kTickMs;
+        m_controls.SetTimer(Timer::pace, spent >= period ? USER_TIMER_MINIMUM : static_cast<UINT>(period - spent));
     }
 }
 
 // Inserts the store's new lines for the rest of the budget (at least one
-// piece), then, once they are all in, rewrites the screen's rows from the
-// first that changed.
-void COutputView::Render(DWORD dwStart)
+// piece), then, once they are all in, the screen's rows that changed.
+void COutputView::Draw(DWORD dwStart)
 {
     HWND hWnd = m_pane.m_hWnd;
     uint64_t end = Store().GetSize();
+    bool bFollowing = m_mode == Mode::following;
+    bool bMayInsert = m_nTo < end && (bFollowing || m_nFinalChars < kMaxChars);
     bool bScreenStale = m_nShownVersion != m_model.GetVersion();
-    bool bMayInsert = m_nTo < end && (m_bFollowing || m_nFinalChars < kMaxChars);
-    if (!bMayInsert && !(m_nTo == end && bScreenStale && !m_bNeedSkip))
+    if (!bMayInsert && !(m_nTo == end && bScreenStale && m_phase != Phase::mustSkip))
         return;
 
-    CPlace place = SavePlace();
-    long nUnchanged = place.nInputStart; // the control's text before this stays as it was
+    CPanePlace place(m_pane, m_nFinalChars + m_screen.GetChars());
+    long nUnchanged = place.GetInputStart(); // the control's text before this stays as it was
     SetRedraw(hWnd, false);
-    AbsorbFinalRows();
+    if (m_nTailChars == 0)
+        m_nFinalChars += m_screen.Absorb(Store(), end, &m_nTo);
     DWORD dwPieceMs = 0;
-    for (bool bFirst = true; m_nTo < end && (m_bFollowing || m_nFinalChars < kMaxChars) &&
+    for (bool bFirst = true; m_nTo < end && (bFollowing || m_nFinalChars < kMaxChars) &&
          (bFirst || TimeLeft(dwStart, dwPieceMs));
          bFirst = false) {
         DWORD dwPiece = ::GetTickCount();
-        std::string piece = ReadPiece(Store(), m_nTo, end);
+        std::string piece = CPaneText::ReadPiece(Store(), m_nTo, end);
         m_text.Begin(m_nTailChars, kLongLineChars);
         size_t taken = m_text.Add(piece.data(), piece.size(), m_nTo + piece.size() == end);
         if (taken == 0)
@@ -211,191 +178,71 @@ void COutputView::Render(DWORD dwStart)
         // The first piece takes the place of the screen as shown: its rows
         // are final now, or shown again after the new lines.
         nUnchanged = std::min(nUnchanged, m_nFinalChars);
-        m_nFinalChars += m_text.Insert(hWnd, m_nFinalChars, m_nLineChars);
-        m_nLineChars = 0;
-        m_shown.clear();
+        m_nFinalChars += m_text.Insert(hWnd, m_nFinalChars, m_screen.GetChars());
+        m_screen.Forget();
         m_nShownVersion = ~0ull;
         m_nTo += taken;
         m_nTailChars = m_text.GetColumn();
         dwPieceMs = ::GetTickCount() - dwPiece;
     }
-    if (m_nTo == end && m_nShownVersion != m_model.GetVersion() && !m_bNeedSkip) {
-        long chars = 0;
-        if (RenderScreen(hWnd, m_nFinalChars, &chars)) {
-            nUnchanged = std::min(nUnchanged, m_nFinalChars + m_nUnchangedChars);
-            m_nLineChars = chars;
-            m_nShownVersion = m_model.GetVersion();
-        }
+    if (m_nTo == end && m_nShownVersion != m_model.GetVersion() && m_phase != Phase::mustSkip) {
+        long nSame = 0;
+        if (DrawScreen(hWnd, m_nFinalChars, true, &nSame))
+            nUnchanged = std::min(nUnchanged, m_nFinalChars + nSame);
     }
-    RestorePlace(place, nUnchanged);
+    place.Restore(m_pane, m_input, m_mode == Mode::following, nUnchanged);
     SetRedraw(hWnd, true);
-    ScheduleRepaint();
+    m_controls.ScheduleRepaint();
 }
 
-// Rows that left the screen unchanged are final lines where the control
-// already shows them: only the view's bounds move.
-void COutputView::AbsorbFinalRows()
-{
-    uint64_t end = Store().GetSize();
-    std::string line;
-    while (m_nTo < end && m_shown.size() > 1 && m_nTailChars == 0 && m_shown[0].bWhole) {
-        const std::string& text = m_shown[0].text;
-        line.clear();
-        if (!Store().Read(m_nTo, text.size() + 1, line) || line.size() != text.size() + 1 || line.back() != '\n' ||
-            line.compare(0, text.size(), text) != 0)
-            return;
-        long chars = m_shown[0].nChars + 2; // with the line end, so far the next row's
-        m_nFinalChars += chars;
-        m_nLineChars -= chars;
-        m_nTo += line.size();
-        m_shown.erase(m_shown.begin());
-        m_shown[0].nChars -= 2;
-    }
-}
-
-// Shows the screen's rows at `at` in hWnd. In the control itself it
-// rewrites only from the first row that is not as shown (m_shown); a new
-// control gets them all. Each row shows its newest kLongLineChars, but the
-// first row, when it goes on a final line, its first ones, as that line
-// does. False when that row is the one being written and too long to show
-// so: the view then skips ahead to show its newest part.
-bool COutputView::RenderScreen(HWND hWnd, long at, long* pnChars)
+// The screen's rows at `at` of hWnd. False, and a skip wanted, when the
+// first row is the one being written, goes on the last final line and is
+// too long with it: the view then skips ahead to show its newest part.
+bool COutputView::DrawScreen(HWND hWnd, long at, bool bInPlace, long* pnUnchanged)
 {
     const CLiveScreen& screen = m_model.GetScreen();
-    size_t rows = screen.GetRowCount();
-    bool bGoesOn = m_nTailChars > 0; // the first row goes on the last final line
-    if (bGoesOn && m_bFollowing && screen.GetCursorRow() == 0 &&
+    if (m_mode == Mode::following && m_nTailChars > 0 && screen.GetCursorRow() == 0 &&
         m_nTailChars + static_cast<long>(screen.GetRow(0).size()) > kLongLineChars) {
-        m_bNeedSkip = true;
+        m_phase = Phase::mustSkip;
         return false;
     }
-    bool bInPlace = hWnd == m_pane.m_hWnd;
-    std::vector<CShownRow> now(rows);
-    for (size_t i = 0; i < rows; ++i) {
-        size_t size = screen.GetRow(i).size();
-        size_t from = size > static_cast<size_t>(kLongLineChars) && !(i == 0 && bGoesOn) ? size - kLongLineChars : 0;
-        now[i] = CShownRow{ m_model.GetRowText(i, from), from == 0, 0 };
-    }
-    size_t first = 0;
-    long offset = 0;
-    for (; bInPlace && first < rows && first < m_shown.size() && m_shown[first].text == now[first].text; ++first)
-        offset += now[first].nChars = m_shown[first].nChars;
-    m_nUnchangedChars = offset;
-    if (first == rows && rows == m_shown.size()) {
-        *pnChars = m_nLineChars;
-        return true; // nothing changed
-    }
-    // Each changed row's length, then all of them in one insertion.
-    std::string text;
-    long total = 0;
-    for (size_t i = first; i < rows; ++i) {
-        std::string row = (i > 0 ? "\n" : "") + now[i].text;
-        m_text.Begin(i == 0 ? m_nTailChars : 0, kLongLineChars);
-        m_text.Add(row.data(), row.size(), true);
-        total += now[i].nChars = m_text.GetLength();
-        text += row;
-    }
-    m_text.Begin(first == 0 ? m_nTailChars : 0, kLongLineChars);
-    m_text.Add(text.data(), text.size(), true);
-    long inserted = m_text.Insert(hWnd, at + offset, bInPlace ? m_nLineChars - offset : 0);
-    if (rows > first)
-        now.back().nChars += inserted - total; // where the control counts otherwise (a double-byte code page)
-    *pnChars = offset + inserted;
-    m_shown = std::move(now);
+    *pnUnchanged = m_screen.Render(m_model, hWnd, at, bInPlace, m_nTailChars);
+    m_nShownVersion = m_model.GetVersion();
     return true;
 }
 
-// Where the user's view and selection are, before the control changes.
-COutputView::CPlace COutputView::SavePlace() const
+void COutputView::OnScroll(bool bHeld)
 {
-    CPlace place{};
-    m_pane.GetSel(place.nSelStart, place.nSelEnd);
-    place.nInputStart = m_nFinalChars + m_nLineChars;
-    place.ptText = m_pane.GetCharPos(0);
-    return place;
+    SetMode(bHeld ? Mode::held : CPanePlace::AtBottom(m_pane) ? Mode::following : Mode::away);
 }
 
-// Following, the caret goes back into the line being typed and the view to
-// the newest line, at column 0. Otherwise the user's selection in the
-// output and the user's view stay as they were.
-void COutputView::RestorePlace(const CPlace& place, long nUnchanged)
-{
-    bool bInOutput = place.nSelStart < place.nInputStart && place.nSelEnd <= nUnchanged;
-    if (!m_bFollowing && bInOutput)
-        m_pane.SetSel(place.nSelStart, place.nSelEnd);
-    else
-        m_input.PlaceCaret();
-    if (m_bFollowing) {
-        if (::GetScrollPos(m_pane.m_hWnd, SB_HORZ) > 0)
-            m_pane.SendMessage(WM_HSCROLL, SB_LEFT);
-        return;
-    }
-    // Back to where the user was: the text's first character where it was,
-    // to the pixel. (The first visible line is no measure here: under Wine
-    // it is out of date while text added below has not been laid out.)
-    // EM_SETSCROLLPOS takes the scroll position in pixels, which is where
-    // the text's top left is, less the control's inset, found on the way.
-    POINT now = m_pane.GetCharPos(0);
-    for (int tries = 0; tries < 2 && (now.x != place.ptText.x || now.y != place.ptText.y); ++tries) {
-        POINT scroll{ -place.ptText.x, -place.ptText.y };
-        if (tries == 1) {
-            scroll.x += now.x - place.ptText.x;
-            scroll.y += now.y - place.ptText.y;
-        }
-        m_pane.SendMessage(EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
-        now = m_pane.GetCharPos(0);
-    }
-}
-
-// True when the last line is in view.
-bool COutputView::AtBottom() const
-{
-    RECT rc;
-    m_pane.GetClientRect(&rc);
-    return m_pane.GetCharPos(m_pane.GetTextLength()).y < rc.bottom;
-}
-
-void COutputView::OnUserScroll(bool bTracking)
-{
-    m_bTracking = bTracking;
-    if (!bTracking)
-        SetFollowing(AtBottom());
-}
-
-void COutputView::OnUserSelect()
+void COutputView::OnSelect()
 {
     // A selection in the output is the user's: it stops the view following,
     // as scrolling up does.
     long nStart = 0, nEnd = 0;
     m_pane.GetSel(nStart, nEnd);
-    bool bSelected = nStart != nEnd && nStart < m_nFinalChars + m_nLineChars;
-    m_bTracking = false;
-    SetFollowing(AtBottom() && !bSelected);
-}
-
-void COutputView::SetFollowing(bool bFollowing)
-{
-    bool bWas = m_bFollowing;
-    m_bFollowing = bFollowing;
-    if (!m_bFollowing)
-        AbortRebuild(); // a rebuild would take the user's place away
-    if (m_bFollowing != bWas || HasWork())
-        Pace();
+    bool bSelected = nStart != nEnd && nStart < m_nFinalChars + m_screen.GetChars();
+    SetMode(CPanePlace::AtBottom(m_pane) && !bSelected ? Mode::following : Mode::away);
 }
 
 void COutputView::Follow()
 {
-    m_bFollowing = true;
-    m_bTracking = false;
-    Pace();
+    SetMode(Mode::following);
 }
 
 void COutputView::StopFollowing()
 {
-    m_bFollowing = false;
-    m_bTracking = false;
-    AbortRebuild(); // a rebuild would take the place away
-    Pace();
+    SetMode(Mode::away);
+}
+
+void COutputView::SetMode(Mode mode)
+{
+    m_mode = mode;
+    if (m_mode == Mode::away)
+        AbortRebuild(); // a rebuild would take the user's place away
+    if (WorkDue())
+        Schedule();
 }
 
 // The control starts afresh from the store at nFrom (the store has what it
@@ -406,125 +253,71 @@ void COutputView::SkipAhead(uint64_t nFrom)
     m_nFrom = m_nTo = nFrom;
     ClearControl();
     m_nShownVersion = ~0ull;
-    m_bNeedSkip = false;
-    m_bSettled = false;
+    m_phase = Phase::skipped;
     m_input.Reinsert();
 }
 
 void COutputView::ClearControl()
 {
-    m_nFinalChars = m_nLineChars = m_nTailChars = 0;
-    m_shown.clear();
+    m_nFinalChars = m_nTailChars = 0;
+    m_screen.Forget();
     if (m_pane.m_hWnd == nullptr)
         return;
     if (m_pane.GetTextLength() > kInPlaceClearChars) {
-        HWND hNew = m_spare ? m_spare.release() : m_pane.CreateTwin(true);
+        HWND hNew = m_controls.TakeSpare();
         m_bWantSpare = true;
         if (hNew != nullptr) {
             TakeOver(hNew);
             return;
         }
     }
-    m_pane.SetWindowText(""); // quick when small; slow but still right when no twin could be made
+    m_pane.SetWindowText(""); // quick when small; slow but still right when no control could be made
 }
 
 void COutputView::BeginRebuild()
 {
-    m_build.reset(m_pane.CreateTwin(false));
-    if (!m_build)
-        return;
-    SetRedraw(m_build.get(), false);
-    m_nBuildFrom = m_nBuildAt = Store().FindStart(m_nTo, kKeepChars);
-    m_nBuildChars = m_nBuildTail = 0;
+    if (m_rebuild.Begin(Store(), m_nTo, kKeepChars))
+        m_phase = Phase::rebuilding;
 }
 
-// Fills the hidden control for the rest of the budget (at least one piece),
-// and swaps it in once it has caught up with the control.
+// Fills the hidden control for the rest of the budget, and swaps it in
+// once it has caught up with the control: it gets the screen's rows and
+// the line being typed and takes the control's place.
 void COutputView::StepRebuild(DWORD dwStart)
 {
-    DWORD dwPieceMs = 0;
-    while (TimeLeft(dwStart, dwPieceMs)) {
-        DWORD dwPiece = ::GetTickCount();
-        if (m_nBuildAt >= m_nTo) {
-            FinishRebuild();
-            return;
-        }
-        std::string piece = ReadPiece(Store(), m_nBuildAt, m_nTo);
-        m_text.Begin(m_nBuildTail, kLongLineChars);
-        size_t taken = m_text.Add(piece.data(), piece.size(), m_nBuildAt + piece.size() == m_nTo);
-        if (taken == 0) {
-            AbortRebuild();
-            return;
-        }
-        m_nBuildChars += m_text.Insert(m_build.get(), m_nBuildChars, 0);
-        m_nBuildAt += taken;
-        m_nBuildTail = m_text.GetColumn();
-        dwPieceMs = ::GetTickCount() - dwPiece;
+    CPaneRebuild::Step step = m_rebuild.Fill(Store(), m_nTo, dwStart, kBudgetMs);
+    if (step == CPaneRebuild::Step::failed)
+        AbortRebuild();
+    if (step != CPaneRebuild::Step::done)
+        return;
+    HWND hNew = m_controls.EndBuild();
+    m_nTailChars = m_rebuild.GetColumn();
+    m_phase = Phase::live;
+    long nSame = 0;
+    if (!DrawScreen(hNew, m_rebuild.GetChars(), false, &nSame)) {
+        m_screen.Forget(); // the new control shows no rows yet
+        m_nShownVersion = ~0ull;
     }
-}
-
-// The hidden control gets the current line and the line being typed and
-// takes the control's place.
-void COutputView::FinishRebuild()
-{
-    HWND hNew = m_build.release();
-    m_nTailChars = m_nBuildTail;
-    long lineChars = 0;
-    bool bLine = RenderScreen(hNew, m_nBuildChars, &lineChars);
-    if (!bLine)
-        m_shown.clear();
     SetRedraw(hNew, true);
     TakeOver(hNew);
-    m_nFrom = m_nBuildFrom;
-    m_nFinalChars = m_nBuildChars;
-    m_nLineChars = lineChars;
-    m_nShownVersion = bLine ? m_model.GetVersion() : ~0ull;
-    m_bSettled = true;
+    m_nFrom = m_rebuild.GetFrom();
+    m_nFinalChars = m_rebuild.GetChars();
     m_input.Reinsert();
-    Repaint();
+    m_controls.Repaint();
 }
 
-// hNew takes the control's place; the view's timers go over to it.
+// hNew takes the control's place; the timers go over to it, but for a
+// repaint, which the new control makes anyway.
 void COutputView::TakeOver(HWND hNew)
 {
-    m_pane.TakeOver(hNew);
-    m_bRepaintPending = false;
-    if (m_bPacing) {
-        m_bPacing = false;
-        Pace();
-    }
-}
-
-void COutputView::OnDestroy()
-{
-    m_build.reset();
-    m_spare.reset();
+    m_controls.TakeOver(hNew);
+    m_controls.KillTimer(Timer::repaint);
 }
 
 void COutputView::AbortRebuild()
 {
-    m_pane.Retire(m_build.release()); // destroying a big one now would hold the window
-}
-
-void COutputView::ScheduleRepaint()
-{
-    DWORD elapsed = ::GetTickCount() - m_dwLastRepaint;
-    if (elapsed >= kRepaintMs) {
-        Repaint();
-    } else if (!m_bRepaintPending) {
-        m_bRepaintPending = true;
-        ::SetTimer(m_pane.m_hWnd, kRepaintTimer, kRepaintMs - elapsed, nullptr);
-    }
-}
-
-// The control paints when WM_PAINT comes, or at once when it has not come
-// for a while (see Pace).
-void COutputView::Repaint()
-{
-    m_dwLastRepaint = ::GetTickCount();
-    bool bOverdue = m_dwLastRepaint - m_dwPainted >= kPaintOverdueMs;
-    ::RedrawWindow(m_pane.m_hWnd, nullptr, nullptr,
-                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | (bOverdue ? RDW_UPDATENOW : 0));
-    if (bOverdue)
-        m_dwPainted = m_dwLastRepaint;
+    if (m_phase != Phase::rebuilding)
+        return;
+    m_controls.AbortBuild(); // destroying a big one now would hold the window
+    m_phase = Phase::unsettled;
 }

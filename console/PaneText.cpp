@@ -5,6 +5,27 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace {
+
+constexpr size_t kPieceBytes = 8 * 1024;
+constexpr size_t kPieceLines = 256;
+
+} // namespace
+
+std::string CPaneText::ReadPiece(const CTextStore& store, uint64_t nFrom, uint64_t nTo)
+{
+    std::string piece;
+    store.Read(nFrom, static_cast<size_t>(std::min<uint64_t>(kPieceBytes, nTo - nFrom)), piece);
+    size_t lines = 0;
+    for (size_t at = 0; (at = piece.find('\n', at)) != std::string::npos; ++at) {
+        if (++lines == kPieceLines) {
+            piece.resize(at + 1);
+            break;
+        }
+    }
+    return piece;
+}
+
 void CPaneText::Begin(long nColumn, long nMaxColumn)
 {
     m_text.clear();

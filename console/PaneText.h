@@ -16,11 +16,24 @@
 #pragma once
 
 #include "screen/StoredText.h"
+#include "screen/TextStore.h"
 
 #include <vector>
 
 class CPaneText : private stored::IVisitor {
 public:
+    // The store from nFrom, up to nTo, one piece: small enough that a piece
+    // fits a tick's budget a few times over (~5 ms for 8 KB or 256 lines
+    // under Wine), large enough that the fixed cost of a message stays
+    // small.
+    static std::string ReadPiece(const CTextStore& store, uint64_t nFrom, uint64_t nTo);
+    // Whether another piece like the last one (dwPieceMs) fits the budget
+    // of dwBudgetMs that began at dwStart.
+    static bool TimeLeft(DWORD dwStart, DWORD dwPieceMs, DWORD dwBudgetMs)
+    {
+        return ::GetTickCount() - dwStart + dwPieceMs < dwBudgetMs;
+    }
+
     // Starts afresh with text that goes on a line already nColumn characters
     // long; text past nMaxColumn of a line is left out.
     void Begin(long nColumn, long nMaxColumn);
