@@ -1,8 +1,6 @@
 #include "console/OutputPane.h"
 
-#include "platform/CDialog.h"
-
-#include <cstring>
+#include "platform/CClipboard.h"
 
 BEGIN_MESSAGE_MAP(COutputPane, CRichEditCtrl)
     ON_WM_CHAR()
@@ -79,97 +77,39 @@ bool COutputPane::IsEmpty() const
     return m_model.IsEmpty() && m_input.GetText().empty() && GetTextLength() == 0;
 }
 
-void COutputPane::SetKeyAtATime(bool bKeyAtATime)
-{
-    if (bKeyAtATime == m_bKeyAtATime)
-        return;
-    m_input.Clear();
-    m_bKeyAtATime = bKeyAtATime;
-}
-
 void COutputPane::OnChar(UINT nChar, UINT, UINT nFlags)
 {
     if (nChar == '\t')
         return; // Tab (or Ctrl+I) only moves the focus, in either mode
-    if (nChar < 0x20) {
-        TypeKey(nChar, nFlags);
+    if (nChar >= 0x20) {
+        m_typing.Char(nChar, nFlags);
         return;
     }
-    // A character of the ANSI code page: two messages for a double-byte one.
-    char bytes[2] = { static_cast<char>(m_chLead), static_cast<char>(nChar) };
-    bool bLead = m_chLead == 0 && ::IsDBCSLeadByte(static_cast<BYTE>(nChar));
-    m_chLead = bLead ? static_cast<char>(nChar) : 0;
-    if (bLead)
-        return;
-    const char* from = bytes[0] != 0 ? bytes : bytes + 1;
-    int n = bytes[0] != 0 ? 2 : 1;
-    wchar_t wide[2];
-    int count = ::MultiByteToWideChar(CP_ACP, 0, from, n, wide, 2);
-    if (count > 0)
-        TypeText(std::wstring(wide, static_cast<size_t>(count)), nFlags);
-}
-
-void COutputPane::TypeText(const std::wstring& text, UINT nFlags)
-{
-    if (!m_bKeyAtATime) {
-        m_input.Type(text);
-        m_view.OnInputEdited();
+    long nStart = 0, nEnd = 0;
+    GetSel(nStart, nEnd);
+    if (nChar == 0x03 && nStart != nEnd) {
+        CopySelection(); // in either mode: a selection is there to be copied
         return;
     }
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size())
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_CHAR, c, nFlags);
-        m_model.EchoKey(c);
-    }
-    m_view.OnEcho();
-}
-
-void COutputPane::TypeKey(UINT nChar, UINT nFlags)
-{
-    if (m_bKeyAtATime) {
-        ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_CHAR, nChar, nFlags);
-        m_model.EchoKey(nChar);
-        m_view.OnEcho();
+    if (m_typing.Control(nChar, nFlags))
         return;
-    }
     switch (nChar) {
-    case '\r':
-        SubmitLine();
-        return;
-    case '\b':
-        m_input.Backspace();
+    case 0x03: // Ctrl+C with nothing selected: what Stop does
+        ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_BREAK, 0, 0);
         break;
-    case 0x03: { // Ctrl+C
-        long nStart = 0, nEnd = 0;
-        GetSel(nStart, nEnd);
-        if (nStart == nEnd)
-            ::SendMessageA(::GetParent(m_hWnd), WM_CONSOLE_BREAK, 0, 0);
-        else
-            CopySelection();
-        return;
-    }
     case 0x16: // Ctrl+V
         SendMessage(WM_PASTE);
-        return;
+        break;
     case 0x18: // Ctrl+X: copies; the output stays
         CopySelection();
-        return;
+        break;
     case 0x01: // Ctrl+A
         SetSel(0, -1);
         m_view.OnSelect();
-        return;
-    case 0x1A: // Ctrl+Z on an empty line: Enter then ends the input
-        m_input.MarkEndOfInput();
-        break;
-    case 0x1B:
-        m_input.Clear();
         break;
     default:
-        return; // no other control character goes anywhere
+        break; // no other control character goes anywhere
     }
-    m_view.OnInputEdited();
 }
 
 void COutputPane::OnKeyDown(UINT nChar, UINT, UINT)
@@ -181,14 +121,14 @@ void COutputPane::OnKeyDown(UINT nChar, UINT, UINT)
     case VK_RIGHT:
     case VK_HOME:
     case VK_END:
-        if (m_bKeyAtATime || bCtrl || bShift)
+        if (m_typing.IsKeyAtATime() || bCtrl || bShift)
             break; // moving through or selecting the output
         m_input.Move(nChar);
         m_view.OnInputEdited();
         return;
     case VK_UP:
     case VK_DOWN:
-        if (m_bKeyAtATime || bCtrl || bShift)
+        if (m_typing.IsKeyAtATime() || bCtrl || bShift)
             break; // moving through or selecting the output
         m_input.Recall(nChar == VK_UP);
         m_view.OnInputEdited();
@@ -196,7 +136,7 @@ void COutputPane::OnKeyDown(UINT nChar, UINT, UINT)
     case VK_DELETE:
         if (bShift)
             CopySelection();
-        else if (!m_bKeyAtATime)
+        else if (!m_typing.IsKeyAtATime())
             m_input.Delete();
         return;
     case VK_INSERT:
@@ -210,8 +150,11 @@ void COutputPane::OnKeyDown(UINT nChar, UINT, UINT)
     case VK_ESCAPE:
         return; // the character that follows does it
     case 'A':
+        if (bCtrl && !m_typing.IsKeyAtATime())
+            return; // the character that follows does it
+        break;
     case 'C':
-        if (bCtrl && !m_bKeyAtATime)
+        if (bCtrl)
             return; // the character that follows does it
         break;
     case 'V':
@@ -235,7 +178,7 @@ LRESULT COutputPane::OnGetDlgCode(WPARAM, LPARAM lParam)
     if (pMsg != nullptr && pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_TAB)
         return code & ~(DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE); // the dialog moves the focus
     if (pMsg != nullptr && pMsg->message == WM_KEYDOWN &&
-        (pMsg->wParam == VK_RETURN || (pMsg->wParam == VK_ESCAPE && !m_bKeyAtATime)))
+        (pMsg->wParam == VK_RETURN || (pMsg->wParam == VK_ESCAPE && !m_typing.IsKeyAtATime())))
         code |= DLGC_WANTMESSAGE;
     return code;
 }
@@ -254,7 +197,7 @@ LRESULT COutputPane::OnPaste(WPARAM, LPARAM)
         }
     }
     ::CloseClipboard();
-    PasteText(text);
+    m_typing.Paste(text);
     return 0;
 }
 
@@ -305,44 +248,6 @@ LRESULT COutputPane::OnUserScroll(WPARAM, LPARAM)
     return result;
 }
 
-// Enter: the line leaves the input and goes into the model, in order with
-// the output, and to the parent.
-void COutputPane::SubmitLine()
-{
-    bool bEof = false;
-    std::wstring line = m_input.Take(&bEof) + L"\r\n"; // "^Z" when it ends the input
-    m_model.Echo(line);
-    m_view.Follow();
-    m_view.OnEcho();
-    HWND hParent = ::GetParent(m_hWnd);
-    if (bEof)
-        ::SendMessageA(hParent, WM_CONSOLE_EOF, 0, 0);
-    else
-        ::SendMessageA(hParent, WM_CONSOLE_LINE, line.size(), reinterpret_cast<LPARAM>(line.c_str()));
-}
-
-// Types the text: each line break is an Enter, other control characters go;
-// what is between them goes in one piece.
-void COutputPane::PasteText(const std::wstring& text)
-{
-    std::wstring run;
-    for (size_t i = 0; i <= text.size(); ++i) {
-        wchar_t c = i < text.size() ? text[i] : L'\0';
-        if (c >= 0x20 || c == L'\t') {
-            run += c;
-            continue;
-        }
-        if (!run.empty())
-            TypeText(run, 0);
-        run.clear();
-        if (c == L'\r' || c == L'\n') {
-            TypeKey('\r', 0);
-            if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
-                ++i;
-        }
-    }
-}
-
 bool COutputPane::Find(const CTextFinder& finder)
 {
     std::string text = static_cast<LPCTSTR>(AfxGetWindowText(m_hWnd));
@@ -359,9 +264,22 @@ bool COutputPane::Find(const CTextFinder& finder)
     return true;
 }
 
+// The selection as Unicode, as Copy gives it (the system adds the ANSI
+// text); the control's own copy, in the ANSI code page, when the view
+// cannot match the selection to the model's text.
 void COutputPane::CopySelection()
 {
-    SendMessage(WM_COPY);
+    long nStart = 0, nEnd = 0;
+    GetSel(nStart, nEnd);
+    std::wstring text;
+    if (nStart == nEnd || !m_view.GetText(nStart, nEnd, &text)) {
+        SendMessage(WM_COPY);
+        return;
+    }
+    CClipboard clipboard(m_hWnd);
+    CGlobalMemory memory = CClipboard::Copy(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    if (clipboard.IsOpen() && memory && clipboard.Empty())
+        clipboard.SetData(CF_UNICODETEXT, memory);
 }
 
 void COutputPane::OnPaint()

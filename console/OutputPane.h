@@ -26,6 +26,7 @@
 #include "console/Messages.h"
 #include "console/OutputView.h"
 #include "console/PaneControls.h"
+#include "console/PaneTyping.h"
 #include "console/TextFinder.h"
 #include "screen/TextExport.h"
 #include "platform/CRichEditCtrl.h"
@@ -35,7 +36,9 @@
 
 class COutputPane : public CRichEditCtrl {
 public:
-    COutputPane() : m_controls(*this), m_input(*this), m_view(*this, m_controls, m_model, m_input) {}
+    COutputPane()
+        : m_controls(*this), m_input(*this), m_view(*this, m_controls, m_model, m_input),
+          m_typing(*this, m_model, m_input, m_view) {}
     ~COutputPane() override;
 
     CScreenModel& GetModel() { return m_model; }
@@ -55,8 +58,8 @@ public:
 
     // Every key to the parent at once (true) or line input (false, the
     // default); a line being typed is dropped when this changes.
-    void SetKeyAtATime(bool bKeyAtATime);
-    bool IsKeyAtATime() const { return m_bKeyAtATime; }
+    void SetKeyAtATime(bool bKeyAtATime) { m_typing.SetKeyAtATime(bKeyAtATime); }
+    bool IsKeyAtATime() const { return m_typing.IsKeyAtATime(); }
 
     // Find: the next match from the selection on, in the text the control
     // holds, going on from the other end when there is none that way (the
@@ -103,16 +106,11 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    void TypeText(const std::wstring& text, UINT nFlags);
-    void TypeKey(UINT nChar, UINT nFlags);
-    void SubmitLine();
-    void PasteText(const std::wstring& text);
     void CopySelection();
 
     CPaneControls m_controls;
     CScreenModel m_model;
     CInputLine m_input;
     COutputView m_view;
-    bool m_bKeyAtATime = false;
-    char m_chLead = 0;        // the first byte of a double-byte character typed
+    CPaneTyping m_typing;
 };

@@ -211,6 +211,21 @@ bool COutputView::DrawScreen(HWND hWnd, long at, bool bInPlace, long* pnUnchange
     return true;
 }
 
+bool COutputView::GetText(long nStart, long nEnd, std::wstring* pText) const
+{
+    std::string final;
+    Store().Read(m_nFrom, static_cast<size_t>(m_nTo - m_nFrom), final);
+    std::wstring text;
+    long nColumn = 0;
+    CPaneText::AppendWide(text, final, &nColumn, kLongLineChars);
+    m_screen.AppendWide(text, m_nTailChars);
+    text += m_input.GetText();
+    if (static_cast<long>(text.size()) != m_pane.GetTextLength() || nStart < 0 || nStart > nEnd)
+        return false;
+    *pText = text.substr(static_cast<size_t>(nStart), static_cast<size_t>(nEnd - nStart));
+    return true;
+}
+
 void COutputView::OnScroll(bool bHeld)
 {
     SetMode(bHeld ? Mode::held : CPanePlace::AtBottom(m_pane) ? Mode::following : Mode::away);
@@ -224,16 +239,6 @@ void COutputView::OnSelect()
     m_pane.GetSel(nStart, nEnd);
     bool bSelected = nStart != nEnd && nStart < m_nFinalChars + m_screen.GetChars();
     SetMode(CPanePlace::AtBottom(m_pane) && !bSelected ? Mode::following : Mode::away);
-}
-
-void COutputView::Follow()
-{
-    SetMode(Mode::following);
-}
-
-void COutputView::StopFollowing()
-{
-    SetMode(Mode::away);
 }
 
 void COutputView::SetMode(Mode mode)

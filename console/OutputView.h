@@ -82,9 +82,14 @@ public:
     // into view, so the view follows when that is the bottom.
     void OnInputEdited() { OnScroll(false); }
     // Ctrl+End: the view follows the output again.
-    void Follow();
+    void Follow() { SetMode(Mode::following); }
     // Find has moved the view: it keeps its place, as when the user scrolls.
-    void StopFollowing();
+    void StopFollowing() { SetMode(Mode::away); }
+    // The control's text from nStart to nEnd as Unicode, from the model:
+    // what it shows as the ANSI code page can. False when the control's
+    // text does not match it character for character (a double-byte code
+    // page).
+    bool GetText(long nStart, long nEnd, std::wstring* pText) const;
     // The one rule: true while the control is behind the model in a way the
     // view may act on now, or being rebuilt.
     bool WorkDue() const;

@@ -10,7 +10,44 @@ namespace {
 constexpr size_t kPieceBytes = 8 * 1024;
 constexpr size_t kPieceLines = 256;
 
+// The control's text as Unicode (see AppendWide).
+class CWideText : public stored::IVisitor {
+public:
+    CWideText(std::wstring& out, long nColumn, long nMaxColumn) : m_nColumn(nColumn), m_out(out), m_nMax(nMaxColumn) {}
+    void Text(const char* p, size_t n) override
+    {
+        m_units.clear();
+        stored::AppendUtf16(m_units, p, n);
+        for (wchar_t c : m_units) {
+            if (m_nColumn >= m_nMax)
+                return;
+            long width = c == L'\t' ? std::min(8 - m_nColumn % 8, m_nMax - m_nColumn) : 1;
+            m_out.append(static_cast<size_t>(width), c == L'\t' ? L' ' : c);
+            m_nColumn += width;
+        }
+    }
+    void Colour(COLORREF) override {}
+    void LineEnd() override
+    {
+        m_out += L"\r\n";
+        m_nColumn = 0;
+    }
+    long m_nColumn;
+
+private:
+    std::wstring& m_out;
+    std::wstring m_units;
+    long m_nMax;
+};
+
 } // namespace
+
+void CPaneText::AppendWide(std::wstring& out, const std::string& stored, long* pnColumn, long nMaxColumn)
+{
+    CWideText text(out, *pnColumn, nMaxColumn);
+    stored::Walk(stored.data(), stored.size(), text, true);
+    *pnColumn = text.m_nColumn;
+}
 
 std::string CPaneText::ReadPiece(const CTextStore& store, uint64_t nFrom, uint64_t nTo)
 {

@@ -34,6 +34,12 @@ public:
         return ::GetTickCount() - dwStart + dwPieceMs < dwBudgetMs;
     }
 
+    // Appends to out what the control shows for stored text going on a line
+    // already *pnColumn characters long, as Unicode: a character for each
+    // of the control's (TAB as blanks, CR LF at line ends, nothing past
+    // nMaxColumn of a line). *pnColumn is where it ends.
+    static void AppendWide(std::wstring& out, const std::string& stored, long* pnColumn, long nMaxColumn);
+
     // Starts afresh with text that goes on a line already nColumn characters
     // long; text past nMaxColumn of a line is left out.
     void Begin(long nColumn, long nMaxColumn);

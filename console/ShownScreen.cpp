@@ -65,3 +65,9 @@ long CShownScreen::Render(const CScreenModel& model, HWND hWnd, long at, bool bI
     m_rows = std::move(now);
     return nSame;
 }
+
+void CShownScreen::AppendWide(std::wstring& out, long nColumn) const
+{
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        CPaneText::AppendWide(out, (i > 0 ? "\n" : "") + m_rows[i].text, &nColumn, m_nMaxColumn);
+}

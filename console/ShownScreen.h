@@ -38,6 +38,8 @@ public:
     // rendered, which are rewritten from the first that changed; else hWnd
     // gets them all. Returns the rows' characters left as they were.
     long Render(const CScreenModel& model, HWND hWnd, long at, bool bInPlace, long nColumn);
+    // The rows as shown, in Unicode (CPaneText::AppendWide).
+    void AppendWide(std::wstring& out, long nColumn) const;
 
 private:
     struct CRow {
