@@ -3,7 +3,6 @@
 #include "console/Messages.h"
 #include "console/PaneFont.h"
 #include "console/StatusText.h"
-#include "platform/CClipboard.h"
 #include "res/resource.h"
 #include "runner/CommandLine.h"
 #include "widgets/AboutBox.h"
@@ -14,8 +13,6 @@
 namespace {
 
 constexpr COLORREF kBusyMask = RGB(0, 255, 0);
-constexpr UINT_PTR kRunTimer = 1;    // the status line's time, once a second
-constexpr UINT_PTR kExportTimer = 2; // a Save's progress
 constexpr DWORD kShowProgressMs = 500;
 
 // The program of a resolved command line: the quoted path, or the
@@ -203,44 +200,6 @@ LRESULT CConsoleDlg::OnRunOutput(WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-LRESULT CConsoleDlg::OnConsoleLine(WPARAM wParam, LPARAM lParam)
-{
-    SendInput(std::wstring(reinterpret_cast<const wchar_t*>(lParam), static_cast<size_t>(wParam)));
-    return 0;
-}
-
-void CConsoleDlg::SendInput(const std::wstring& text)
-{
-    if (m_run.IsActive()) {
-        std::string bytes = m_output.GetModel().EncodeInput(text);
-        m_run.GetStdin().Write(bytes.data(), bytes.size());
-    }
-}
-
-LRESULT CConsoleDlg::OnConsoleEof(WPARAM, LPARAM)
-{
-    if (m_run.IsActive())
-        m_run.GetStdin().EndInput();
-    return 0;
-}
-
-LRESULT CConsoleDlg::OnConsoleBreak(WPARAM, LPARAM)
-{
-    StopRun();
-    return 0;
-}
-
-LRESULT CConsoleDlg::OnConsoleChar(WPARAM wParam, LPARAM)
-{
-    // Enter goes as CR LF in one write; a character past U+FFFF as its pair.
-    char32_t c = static_cast<char32_t>(wParam);
-    std::wstring text = c == U'\r' ? L"\r\n" : std::wstring(1, static_cast<wchar_t>(c));
-    if (c > 0xFFFF)
-        text = { static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)), static_cast<wchar_t>(0xDC00 + (c & 0x3FF)) };
-    SendInput(text);
-    return 0;
-}
-
 void CConsoleDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == kRunTimer) {
@@ -297,91 +256,6 @@ void CConsoleDlg::OnOK()
 {
     // Enter in the command box presses Run, the default button; nothing
     // else may close the dialog.
-}
-
-void CConsoleDlg::OnSave()
-{
-    if (m_export.IsRunning()) {
-        ::MessageBeep(MB_OK); // one Save at a time
-        return;
-    }
-    CFileDialog dlg(FALSE, "txt", "*.txt", OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY,
-                    "Text File (*.txt)|*.txt|All Files (*.*)|*.*||", this);
-    if (dlg.DoModal() != IDOK)
-        return;
-    CString path = dlg.GetPathName();
-    if (!path.IsEmpty() && !StartExport(CExportJob::save, path))
-        ::MessageBeep(MB_OK); // no thread could be made for it
-}
-
-void CConsoleDlg::OnCopy()
-{
-    if (m_export.IsRunning()) {
-        ::MessageBeep(MB_OK);
-        return;
-    }
-    if (!StartExport(CExportJob::copy, ""))
-        return; // nothing to copy: the clipboard stays as it was
-}
-
-bool CConsoleDlg::StartExport(CExportJob::Kind kind, LPCTSTR lpszPath)
-{
-    std::unique_ptr<CTextExport> text = m_output.Snapshot();
-    if (kind == CExportJob::copy && text->IsEmpty())
-        return false;
-    if (!m_export.Start(m_hWnd, std::move(text), kind, lpszPath))
-        return false;
-    ShowExporting(true);
-    return true;
-}
-
-// Save and Copy are refused while one runs; a Save shows its progress.
-void CConsoleDlg::ShowExporting(bool bExporting)
-{
-    HMENU hMenu = ::GetMenu(m_hWnd);
-    UINT state = MF_BYCOMMAND | (bExporting ? MF_GRAYED : MF_ENABLED);
-    ::EnableMenuItem(hMenu, IDM_SAVE, state);
-    ::EnableMenuItem(hMenu, IDM_COPY, state);
-    if (bExporting) {
-        ::SetTimer(m_hWnd, kExportTimer, 250, nullptr);
-        return;
-    }
-    ::KillTimer(m_hWnd, kExportTimer);
-    ::ShowWindow(GetDlgItem(IDC_SAVECANCEL), SW_HIDE);
-    SetStatus(m_run.IsActive() ? status::Running(::GetTickCount() - m_dwRunStart) : m_strStatus);
-}
-
-void CConsoleDlg::OnCancelSave()
-{
-    m_export.Cancel();
-}
-
-LRESULT CConsoleDlg::OnExportDone(WPARAM, LPARAM)
-{
-    if (!m_export.IsRunning())
-        return 0;
-    CExportJob::CResult result = m_export.Finish();
-    ShowExporting(false);
-    if (result.bCancelled)
-        return 0;
-    if (result.kind == CExportJob::save) {
-        if (!result.bDone)
-            AfxMessageBox(result.error);
-        return 0;
-    }
-    if (result.bTooLarge) {
-        AfxMessageBox("The output is too large for the clipboard. Use File > Save to keep all of it.");
-    } else if (!result.bDone) {
-        AfxMessageBox(result.error);
-    } else {
-        CClipboard clipboard(m_hWnd);
-        if (!clipboard.IsOpen())
-            return 0; // another program holds it: nothing is copied, as with any copy
-        clipboard.Empty();
-        clipboard.SetData(CF_UNICODETEXT, result.unicode);
-        clipboard.SetData(CF_TEXT, result.ansi);
-    }
-    return 0;
 }
 
 void CConsoleDlg::OnAbout()

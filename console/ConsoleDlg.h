@@ -44,6 +44,9 @@ public:
     static constexpr int kFirstColumns = 100;
 
 private:
+    static constexpr UINT_PTR kRunTimer = 1;    // the status line's time, once a second
+    static constexpr UINT_PTR kExportTimer = 2; // a Save's progress
+
     // True when a run was started; a run that could not be started says
     // why in the status line, and the last run's output stays.
     [[nodiscard]] bool StartRun();
