@@ -46,24 +46,28 @@ long CShownScreen::Render(const CScreenModel& model, HWND hWnd, long at, bool bI
         nSame += now[first].nChars = m_rows[first].nChars;
     if (first == rows && rows == m_rows.size())
         return nSame; // nothing changed
+    // The line end before the first changed row stays where that row was
+    // shown before: a selection up to the row's start is left alone.
+    bool bKeepBreak = first > 0 && first < rows && first < m_rows.size();
     // Each changed row's length, then all of them in one insertion.
     std::string text;
-    long total = 0;
+    long expected = 0;
     for (size_t i = first; i < rows; ++i) {
-        std::string row = (i > 0 ? "\n" : "") + now[i].text;
         m_text.Begin(i == 0 ? nColumn : 0, m_nMaxColumn);
-        m_text.Add(row.data(), row.size(), true);
-        total += now[i].nChars = m_text.GetLength();
-        text += row;
+        m_text.Add(now[i].text.data(), now[i].text.size(), true);
+        now[i].nChars = m_text.GetLength() + (i > 0 ? 2 : 0);
+        expected += now[i].nChars;
+        text += (i > 0 && !(i == first && bKeepBreak) ? "\n" : "") + now[i].text;
     }
+    long nKept = nSame + (bKeepBreak ? 2 : 0);
     m_text.Begin(first == 0 ? nColumn : 0, m_nMaxColumn);
     m_text.Add(text.data(), text.size(), true);
-    long inserted = m_text.Insert(hWnd, at + nSame, m_nChars - nSame);
-    if (rows > first)
-        now.back().nChars += inserted - total; // where the control counts otherwise (a double-byte code page)
-    m_nChars = nSame + inserted;
+    long inserted = m_text.Insert(hWnd, at + nKept, m_nChars - nKept);
+    if (rows > first) // where the control counts otherwise (a double-byte code page)
+        now.back().nChars += inserted - (expected - (nKept - nSame));
+    m_nChars = nKept + inserted;
     m_rows = std::move(now);
-    return nSame;
+    return nKept;
 }
 
 void CShownScreen::AppendWide(std::wstring& out, long nColumn) const

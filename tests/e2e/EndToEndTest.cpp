@@ -40,6 +40,12 @@ TEST(EndToEnd, CommandLinesAndWhatTheyGive)
         { "ChildTool pattern 300000 300000", "*", "", Pattern(300000) + kEnd }, // all of it, as the child ends
         { "ChildTool write 1%\\r 50%\\r 100%\\r\\n", "100%\r\n", "", "100%\r\n" + kEnd }, // progress: one line
         { "ChildTool write \"\\x1b[31mred\\x1b[0m \\x1b]0;title\\x07done\\r\\n\"", "red done\r\n", "", "red done\r\n" + kEnd },
+        // Redrawn as a terminal shows it: two bars moved up to, a cleared screen, a full-screen program.
+        { "ChildTool write \"a 0%\\r\\nb 0%\\r\\n\" \"\\x1b[2Aa 50%\\r\\nb 50%\\r\\n\" \"\\x1b[2Aa 100%\\r\\nb 100%\\r\\n\" done",
+          "a 100%\r\nb 100%\r\ndone", "", "a 100%\r\nb 100%\r\ndone" + kEnd },
+        { "ChildTool write old\\r\\n \"\\x1b[2J\\x1b[Hnew\\r\\n\"", "new\r\n", "", "new\r\n" + kEnd },
+        { "ChildTool write before\\r\\n \"\\x1b[?1049h\\x1b[Hmenu\\r\\nitem\" \"\\x1b[?1049lafter\\r\\n\"", "before\r\nafter\r\n",
+          "", "before\r\nafter\r\n" + kEnd },
         { "ChildTool exit 3", "", "", "", "Exit code 3 * # s" },
         { "ChildTool exit -1", "", "", "", "Exit code -1 * # s" },
         { "ChildTool exit -1073741510", "", "", "", "Exit code 0xC000013A * # s" }, // as Ctrl+C leaves it
@@ -497,6 +503,54 @@ TEST(Keyboard, TheViewStaysWhereTheUserScrolledWhileAFastChildWrites)
     View dragged = view();
     EXPECT_LT(dragged.sel.first, dragged.sel.second) << "something is selected";
     EXPECT_TRUE(staysWhileOutputComes(dragged)) << "a selection dragged up";
+    vorlik.Click(IDC_STOP);
+    EXPECT_TRUE(vorlik.WaitForEnd());
+}
+
+// A selection made while a child prints is the user's: the output goes on
+// below it, it keeps its text, and Ctrl+C copies it (with the characters
+// the pane can only show as '?') while the run goes on.
+TEST(Keyboard, ASelectionMadeWhileAChildPrintsStaysAndCtrlCCopiesItWhileTheRunGoesOn)
+{
+    VorlikProcess vorlik;
+    ASSERT_TRUE(vorlik.Ready());
+    vorlik.Command(IDM_CP_UTF8);
+    vorlik.Run("ChildTool stamps 100000 50 \\xe6\\x97\\xa5");
+    auto lines = [&] {
+        std::string t = vorlik.PaneText();
+        return std::count(t.begin(), t.end(), '\n');
+    };
+    DWORD start = 0, end = 0;
+    auto selected = [&] {
+        SendTo(vorlik.Item(IDC_OUTPUT), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        return vorlik.PaneText().substr(start, end - start);
+    };
+    ASSERT_TRUE(WaitFor("3 lines", [&] { return lines() >= 3; }));
+    ASSERT_TRUE(vorlik.Keys(IDC_OUTPUT, ""));
+    vorlik.Press(VK_END, true);
+    vorlik.Press(VK_UP, false, true);
+    vorlik.Press(VK_UP, false, true);
+    std::string text;
+    ASSERT_TRUE(WaitFor("two lines selected with Shift+Up", [&] {
+        text = selected();
+        return std::count(text.begin(), text.end(), '\n') == 2;
+    }, [&] { return text; }));
+    const DWORD selStart = start, selEnd = end;
+    auto before = lines();
+    EXPECT_TRUE(WaitFor("5 more lines", [&] { return lines() >= before + 5; }));
+    EXPECT_EQ(text, selected()) << "the selection keeps its text";
+    EXPECT_EQ(selStart, start);
+    EXPECT_EQ(selEnd, end);
+    DWORD sequence = ::GetClipboardSequenceNumber();
+    vorlik.Press('C', true);
+    ASSERT_TRUE(WaitFor("Ctrl+C to copy", [&] { return ::GetClipboardSequenceNumber() != sequence; }));
+    std::wstring expected;
+    for (char c : text)
+        expected += c == '?' ? L'\u65e5' : static_cast<wchar_t>(c);
+    EXPECT_TRUE(WaitFor("the selection on the clipboard, in Unicode", [&] { return ClipboardUnicode() == expected; }));
+    auto atCopy = lines();
+    EXPECT_TRUE(WaitFor("more output: the run goes on", [&] { return lines() > atCopy; }));
+    EXPECT_EQ(std::string::npos, vorlik.PaneText().find("--End--")) << "Ctrl+C with a selection never stops the run";
     vorlik.Click(IDC_STOP);
     EXPECT_TRUE(vorlik.WaitForEnd());
 }

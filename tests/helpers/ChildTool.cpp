@@ -8,7 +8,7 @@
 //   bytes                      every byte value 0..255 once
 //   pattern <bytes> <chunk>    numbered lines (Pattern.h), chunk bytes a write
 //   line <bytes>               one line of 'x' without a line end
-//   stamps <count> <ms>        a line with the tick count every ms
+//   stamps <count> <ms> [<p>]  a line with the tick count (after p) every ms
 //   cat [<gate> <out>]         (once file gate exists) copies stdin to stdout
 //                              (or to file out) to its end, then "eof"
 //   hex <out>                  each byte of stdin, as it comes, as two hex
@@ -81,7 +81,7 @@ int main(int argc, char** argv)
         Write(std::string(number(2), 'x'), 65536);
     } else if (mode == "stamps") {
         for (unsigned long i = 0; i < number(2); ++i, ::Sleep(number(3)))
-            Write(std::to_string(::GetTickCount()) + "\r\n");
+            Write(Unescape(argc > 4 ? argv[4] : "") + std::to_string(::GetTickCount()) + "\r\n");
     } else if (mode == "cat") {
         while (argc > 3 && ::GetFileAttributesA(argv[2]) == INVALID_FILE_ATTRIBUTES)
             ::Sleep(10);
