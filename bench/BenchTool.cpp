@@ -6,6 +6,7 @@
 //                                tick count at its start and at each MB in file log
 //   colour <bytes>               the pattern with an SGR pair every 40 bytes, 64 KB a write
 //   progress <count>             one line rewritten count times, a millisecond apart
+//   block <count>                five lines redrawn with cursor up count times, 5 ms apart
 #include "helpers/Pattern.h"
 
 #include <windows.h>
@@ -58,6 +59,13 @@ int main(int argc, char** argv)
             s += "\x1b[31m" + plain.substr(i, 20) + "\x1b[0m" + plain.substr(i + 20, 20);
         for (size_t i = 0; i < s.size(); i += 65536)
             Write(s.data() + i, std::min<size_t>(65536, s.size() - i));
+    } else if (mode == "block") {
+        for (unsigned long i = 0; i < count; ++i, ::Sleep(5)) {
+            std::string frame = i > 0 ? "\x1b[5A" : "";
+            for (int k = 0; k < 5; ++k)
+                frame += "task " + std::to_string(k) + ": " + std::to_string(i + 1) + " of " + std::to_string(count) + "\r\n";
+            Write(frame.data(), frame.size());
+        }
     } else if (mode == "progress") {
         for (unsigned long i = 0; i < count; ++i, ::Sleep(1)) {
             std::string line = "\rprogress " + std::to_string(i) + " of " + std::to_string(count);

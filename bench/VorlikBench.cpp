@@ -313,7 +313,8 @@ int main(int argc, char** argv)
 
     std::vector<double> floodT, typeT, linesT, readerFlood, readerType, readerLines, console, flat, worstFlood,
         worstLines, worstSettle, worstLine, memStart, memAfter, latMedian, latWorst, idle, idleNoRun, start,
-        colourT, readerColour, worstColour, shown, worstShown, worstProgress, cpuProgress;
+        colourT, readerColour, worstColour, shown, worstShown, worstProgress, cpuProgress, worstBlock, cpuBlock,
+        blockExact;
     std::vector<double> gbT, gbPeak, gbSave, gbSaveWorst, gbSame, stopAtOnce, stopLeft;
     for (int r = 0; r < runs; ++r) {
         readerFlood.push_back(ReadThroughPipe(flood));
@@ -358,6 +359,16 @@ int main(int argc, char** argv)
         bench.TimeRun(BenchTool("progress 5000"), &w, &settle);
         cpuProgress.push_back(100.0 * (bench.CpuSeconds() - cpuBefore) / (Now() - wallBefore));
         worstProgress.push_back(std::max(w, settle));
+        // P11: a block of five lines redrawn with cursor up 200 times a
+        // second for 5 s: the pane ends with exactly its last frame.
+        cpuBefore = bench.CpuSeconds(), wallBefore = Now();
+        bench.TimeRun(BenchTool("block 1000"), &w, &settle);
+        cpuBlock.push_back(100.0 * (bench.CpuSeconds() - cpuBefore) / (Now() - wallBefore));
+        worstBlock.push_back(std::max(w, settle));
+        std::string lastFrame;
+        for (int k = 0; k < 5; ++k)
+            lastFrame += "task " + std::to_string(k) + ": 1000 of 1000\r\n";
+        blockExact.push_back(vorlik.PaneText() == lastFrame + kEnd ? 1 : 0);
 
         // Flatness, seen from the child: the time each MB took to go out.
         std::string log = TempPath("vorlik-bench-timed");
@@ -508,6 +519,9 @@ int main(int argc, char** argv)
     Row("P9 worst WM_NULL meanwhile", worstShown, "ms", "", "<= 50 ms");
     Row("P10 progress line 1,000/s: WM_NULL", worstProgress, "ms", "", "<= 50 ms");
     Row("P10 progress line 1,000/s: CPU", cpuProgress, "%", "", "report");
+    Row("P11 5-line block 200/s: WM_NULL", worstBlock, "ms", "", "<= 50 ms");
+    Row("P11 5-line block 200/s: CPU", cpuBlock, "%", "", "report");
+    Row("P11 pane = the last 5 lines", blockExact, "", "1 = yes", "1");
     Row("Stop with Run: end line, worst of 10", stopAtOnce, "s", "", "<= 0.5 s");
     Row("Stop with Run: children left", stopLeft, "", "", "0");
     return 0;

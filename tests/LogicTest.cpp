@@ -2,10 +2,9 @@
 // or made the current directory, and a file at the drive's root; the stdin
 // writer on a real pipe and on a handle that cannot be made non-blocking;
 // an export job on a thread of its own, reporting to a window of the
-// test's; Find's looking.
+// test's.
 #include "console/ExportJob.h"
 #include "console/Messages.h"
-#include "console/TextFinder.h"
 #include "runner/CommandLine.h"
 #include "runner/StdinWriter.h"
 #include "helpers/Pattern.h"
@@ -147,41 +146,6 @@ TEST(StdinWriter, EveryByteArrivesInOrderThenTheEndWithOrWithoutNonBlockingWrite
         EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " bytes";
         ::DeleteFileA(path.c_str());
     }
-}
-
-// Each row: what, from where, the options ("d" down, "u" up, "c" match
-// case, "w" whole word), and where the match begins.
-TEST(TextFinder, FindsEachWayWithCaseAndWholeWords)
-{
-    const std::string text = "Alpha alphabet_x alpha, ALPHA\r\nbeta";
-    struct Case {
-        const char* what;
-        long from;
-        const char* options;
-        long expected;
-    };
-    const Case cases[] = {
-        { "alpha", 0, "d", 0 },      { "alpha", 1, "d", 6 },       { "alpha", 7, "d", 17 },
-        { "alpha", 18, "d", 24 },    { "alpha", 25, "d", -1 },     { "alpha", 0, "dc", 6 },
-        { "alpha", 0, "dw", 0 },     { "alpha", 1, "dw", 17 },     { "alpha", 18, "dcw", -1 },
-        { "alpha", 29, "u", 24 },    { "alpha", 24, "u", 17 },     { "alpha", 6, "u", 0 },
-        { "alpha", 0, "u", -1 },     { "alpha", 17, "uw", 0 },     { "ALPHA", 100, "uc", 24 },
-        { "a\r\nb", 0, "d", 28 },   { "beta", 31, "d", 31 },      { "beta", 32, "d", -1 },
-        { "", 0, "d", -1 },          { "x", 0, "dw", -1 },          { "alphabet", 0, "dw", -1 },
-    };
-    std::vector<std::string> wrong;
-    for (const Case& c : cases) {
-        CTextFinder finder;
-        finder.m_strWhat = c.what;
-        finder.m_bDown = std::string(c.options).find('d') != std::string::npos;
-        finder.m_bMatchCase = std::string(c.options).find('c') != std::string::npos;
-        finder.m_bWholeWord = std::string(c.options).find('w') != std::string::npos;
-        long got = finder.Find(text, c.from);
-        if (got != c.expected)
-            wrong.push_back(std::string(c.what) + " from " + std::to_string(c.from) + " " + c.options + ": " +
-                            std::to_string(got));
-    }
-    EXPECT_EQ(std::vector<std::string>{}, wrong);
 }
 
 namespace {

@@ -47,11 +47,8 @@ TEST(Hardening, CommandLinesAndOutput)
         std::string command, box, copied, paneHas; // the box expected, Copy's text, a part of the pane ("": none)
     };
     const Case cases[] = {
-        { "", "", "", "" },
-        { "    ", "", "", "" },
-        { "\"", "", "", "" },
+        { "", "", "", "" }, // the rest of command-line resolution: CommandLine.*
         { "\"echo unbalanced", "", "", "" },
-        { "echo \"one \"two", "", "", "" },
         { "echo\ta\tb", "", "", "" },
         { "echo " + std::string(1023 - 11 - 5, 'x'), "", "", "xxxxx" }, // resolves to exactly 1023
         { std::string(1023, 'y'), tooLong, "", "" }, // fits as typed, not with cmd.exe /c: refused, nothing runs
@@ -126,7 +123,7 @@ TEST(Hardening, InputLifecycleAndTheClipboard)
     vorlik.Run("ChildTool print warm-up");
     ASSERT_TRUE(vorlik.WaitForEnd());
     const long handlesBefore = CountHandles(vorlik.Pid());
-    for (int i = 0; i < 50; ++i, g_tried += 2) {
+    for (int i = 0; i < 20; ++i, g_tried += 2) {
         vorlik.Run("ChildTool print r" + std::to_string(i));
         ASSERT_TRUE(vorlik.WaitForEnd());
         ASSERT_EQ("r" + std::to_string(i) + "\r\n" + kEnd, vorlik.PaneText());
@@ -143,7 +140,7 @@ TEST(Hardening, InputLifecycleAndTheClipboard)
     EXPECT_TRUE(WaitFor("Vorlik's handles back to where they were", [&] {
         return (handlesAfter = CountHandles(vorlik.Pid())) <= handlesBefore + 2;
     }, [&] { return std::to_string(handlesAfter) + " handles"; }));
-    std::printf("Vorlik's open handles: %ld before, %ld after 50 runs and 50 Run/Stop cycles\n", handlesBefore,
+    std::printf("Vorlik's open handles: %ld before, %ld after 20 runs and 20 Run/Stop cycles\n", handlesBefore,
                 handlesAfter);
     EXPECT_GT(handlesBefore, 0);
     EXPECT_LE(handlesAfter, handlesBefore + 2) << "no handle leaks";

@@ -18,7 +18,6 @@
 //   grandchild                 starts "ChildTool wait" on its own output, ends
 //   tree                       starts "ChildTool stamps" likewise, ticks too
 //   closeout <ms>              closes its output, waits ms, ends
-//   argfile <text>             writes text to %TEMP%\vorlik-argfile.txt
 //   exit <code>                ends at once with that exit code
 #include "Pattern.h"
 
@@ -140,10 +139,6 @@ int main(int argc, char** argv)
         ::Sleep(number(2));
     } else if (mode == "exit") {
         return static_cast<int>(number(2));
-    } else if (mode == "argfile" && argc > 2) {
-        char temp[MAX_PATH] = "";
-        ::GetTempPathA(sizeof temp, temp);
-        WriteFileText(std::string(temp) + "vorlik-argfile.txt", argv[2]);
     } else {
         std::fprintf(stderr, "ChildTool: unknown mode\n");
         return 2;

@@ -66,8 +66,14 @@ std::string VorlikProcess::Foreground() const
 
 ::testing::AssertionResult VorlikProcess::Keys(int id, const std::string& text) const
 {
+    // The click goes to the middle of the control's own window, or of a
+    // combo box's edit: a combo box's rectangle takes in its list, which
+    // lies over the controls below it.
+    HWND hTarget = Item(id);
+    if (HWND hEdit = ::FindWindowExA(hTarget, nullptr, "Edit", nullptr))
+        hTarget = hEdit;
     RECT rc;
-    ::GetWindowRect(Item(id), &rc);
+    ::GetWindowRect(hTarget, &rc);
     INPUT click[3] = { { INPUT_MOUSE }, { INPUT_MOUSE }, { INPUT_MOUSE } };
     click[0].mi.dx = (rc.left + rc.right) / 2 * 65535 / ::GetSystemMetrics(SM_CXSCREEN);
     click[0].mi.dy = (rc.top + rc.bottom) / 2 * 65535 / ::GetSystemMetrics(SM_CYSCREEN);
@@ -81,8 +87,13 @@ std::string VorlikProcess::Foreground() const
         return ::GetForegroundWindow() == m_hDlg && ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_hDlg, nullptr), &info) &&
             (info.hwndFocus == Item(id) || ::IsChild(Item(id), info.hwndFocus)); // a combo box's edit, say
     };
+    // The focus goes elsewhere first, so that only the click can bring it
+    // to the control: a window just started may still be moving, and a
+    // click meant for one control can land on another.
+    HWND hElsewhere = id == IDC_OUTPUT ? ::FindWindowExA(Item(IDC_COMMAND), nullptr, "Edit", nullptr) : Item(IDC_OUTPUT);
     bool bFocused = false;
     for (int attempt = 0; attempt < 4 && !bFocused; ++attempt) {
+        SendTo(m_hDlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hElsewhere), TRUE);
         ::SetForegroundWindow(m_hDlg);
         ::SendInput(3, click, sizeof(INPUT));
         bFocused = WaitFor("the focus", focused, nullptr, 5000);
