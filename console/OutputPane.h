@@ -7,14 +7,14 @@
 // control would do by itself to its text (typing, deleting, pasting,
 // cutting, undoing) ever happens.
 //
-// Typing works as a console's line input (CInputLine): keys edit a line at
-// the end of the pane wherever the caret was, output arrives above it, and
-// Enter hands the line to the parent and puts it in the model, in order
-// with the output. Ctrl+C copies the selection, or asks for a Stop when
-// there is none; a paste types its text, each line break an Enter. In the
-// other mode every key goes to the parent at once and is echoed in the model.
-// Up and Down recall the lines sent before; Tab only moves the focus, in
-// either mode.
+// Typing works as a console's line input (CPaneTyping, CInputLine): keys
+// edit a line at the end of the pane wherever the caret was, output arrives
+// above it, and Enter hands the line to the parent and puts it in the
+// model, in order with the output; in the other mode every key goes to the
+// parent at once and is echoed in the model. Ctrl+C copies the selection
+// (Unicode, from the model) in either mode, or asks for a Stop when there is
+// none; a paste types its text, each line break an Enter. Up and Down
+// recall the lines sent before; Tab only moves the focus, in either mode.
 //
 // The control this object stands for changes as the view starts afresh in
 // a new one (CPaneControls), which then takes the old one's place.

@@ -4,11 +4,10 @@
 // being typed and not sent yet, as the pane shows it.
 //
 // It is a snapshot, taken on the user-interface thread: the run's store as
-// far as it goes at that moment and a copy of the current line and of the
-// line being typed. It can then
-// be read on any thread, while the run goes on: the store only ever grows,
-// and a new run gets a new one, so what is read is exactly the text of the
-// moment the snapshot was taken.
+// far as it goes at that moment and a copy of the screen's rows and of the
+// line being typed. It can then be read on any thread, while the run goes
+// on: the store only ever grows, and a new run gets a new one, so what is
+// read is exactly the text of the moment the snapshot was taken.
 //
 // The encoding: the ANSI code page when every character of the text fits it
 // (so ANSI output saves as it was written), otherwise UTF-8 with a byte
@@ -43,6 +42,6 @@ private:
     std::shared_ptr<CTextStore> m_store;
     uint64_t m_nStart; // where the store's kept text begins
     uint64_t m_nEnd;
-    std::string m_strLine; // the current line and what is typed, in the stored form
+    std::string m_strLine; // the screen's rows and what is typed, in the stored form
     Encoding m_encoding;
 };

@@ -2,7 +2,7 @@
 // real run session, driven through its windows: every command in every run
 // state, Escape, typed input's code page, the window destroyed during a run
 // or a Save, resizing and saving; and its output pane on the real RICHED32
-// control: colours and the current line rewritten in place, the typed line
+// control: colours and a line rewritten in place, the typed line
 // in Save and Copy, the font, the newest part shown past the pane's bound
 // while Save and Copy have it all, a replaced control in the old one's
 // place, Copy.

@@ -153,7 +153,7 @@ TEST(ScreenModel, TheEndDropsWhatIsOpenAndEchoesGoInOrder)
 }
 
 // Save writes the ANSI code page when every character fits it, UTF-8 with a
-// byte order mark otherwise; CR LF line ends; the current line last.
+// byte order mark otherwise; CR LF line ends; the screen's rows last.
 TEST(ScreenModel, ExportPicksItsEncodingAndEndsLinesWithCrLf)
 {
     if (::GetACP() != 1252 || ::GetOEMCP() != 437)
