@@ -60,9 +60,7 @@ std::string TipOf(HWND hLabel)
 
 TEST(AboutBox, ItsLinksAreFittedTippedColouredAndOkHasTheFocus)
 {
-    // The pointer away from the box: the system moves it over the window
-    // under the real pointer when a link lets the mouse go.
-    ::SetCursorPos(0, 0);
+    ::SetCursorPos(0, 0); // a link letting the mouse go gets a move from the real pointer
     CAboutBox box;
     std::vector<std::string> seen;
     CRect fitted, placed;

@@ -332,17 +332,20 @@ std::string WindowText(HWND hWnd)
 
 std::string ItemText(HWND hDlg, int id)
 {
-    // The length and the text in one go from the same control.
+    // Asked again only when the control was replaced meanwhile, not when it hangs.
     for (int attempt = 0; attempt < 3; ++attempt) {
         HWND hItem = ::GetDlgItem(hDlg, id);
         LRESULT length = 0, got = 0;
-        if (!TrySend(hItem, WM_GETTEXTLENGTH, 0, 0, &length))
-            continue;
-        std::string text(static_cast<size_t>(length) + 1, '\0');
-        if (TrySend(hItem, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), &got))
-            return text.substr(0, static_cast<size_t>(got));
+        if (TrySend(hItem, WM_GETTEXTLENGTH, 0, 0, &length)) {
+            std::string text(static_cast<size_t>(length) + 1, '\0');
+            if (TrySend(hItem, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), &got))
+                return text.substr(0, static_cast<size_t>(got));
+        }
+        if (::IsWindow(hItem))
+            break;
     }
-    return WindowText(::GetDlgItem(hDlg, id));
+    ADD_FAILURE() << "control " << id << " did not give its text within " << kAnswerMs / 1000 << " s";
+    return "";
 }
 
 CRect ChildRect(HWND hDlg, int nID)
