@@ -47,8 +47,7 @@ BOOL CALLBACK AskTooltip(HWND hWnd, LPARAM lParam)
     return TRUE;
 }
 
-// The tip of a label, read from the tooltip windows of this thread (Wine
-// shows a tooltip only over an active window, so hovering would not do).
+// A label's tip, from this thread's tooltips (Wine shows none over an inactive window).
 std::string TipOf(HWND hLabel)
 {
     std::pair<HWND, std::string> search{ hLabel, "" };
@@ -60,7 +59,7 @@ std::string TipOf(HWND hLabel)
 
 TEST(AboutBox, ItsLinksAreFittedTippedColouredAndOkHasTheFocus)
 {
-    ::SetCursorPos(0, 0); // a link letting the mouse go gets a move from the real pointer
+    ::SetCursorPos(0, 0); // away from the box
     CAboutBox box;
     std::vector<std::string> seen;
     CRect fitted, placed;
@@ -84,11 +83,17 @@ TEST(AboutBox, ItsLinksAreFittedTippedColouredAndOkHasTheFocus)
         look("plain");
         OnUiThread(hDlg, [&] { Link(hDlg, IDC_MAILTO).MarkVisited(TRUE); });
         look("visited");
-        SendTo(hMail, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
-        SendTo(hMail, WM_MOUSEMOVE, 0, MAKELPARAM(3, 2));
-        look("over it");
-        SendTo(hMail, WM_MOUSEMOVE, 0, MAKELPARAM(5000, 2));
-        look("left it");
+        auto pointAt = [&](POINT pt, const std::string& colour, const char* what) { // the real pointer agrees
+            POINT screen = pt;
+            ::ClientToScreen(hMail, &screen), ::SetCursorPos(screen.x, screen.y);
+            EXPECT_TRUE(WaitFor(what, [&] { // moved again until the system's own moves agree
+                SendTo(hMail, WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
+                return Colours(hDlg, IDC_MAILTO).find(colour) == 0;
+            }));
+            look(what);
+        };
+        pointAt({ 3, 2 }, Rgb(::GetSysColor(COLOR_HIGHLIGHT)), "over it");
+        pointAt({ 5000, 2 }, "85,26,139", "left it");
         ::PostMessageA(::GetDlgItem(hDlg, IDOK), BM_CLICK, 0, 0);
         EXPECT_TRUE(WaitFor("the About box to close", [&] { return !::IsWindow(hDlg); }));
     });

@@ -426,9 +426,8 @@ TEST(Keyboard, TheViewStaysWhereTheUserScrolledWhileAFastChildWrites)
     EXPECT_TRUE(vorlik.WaitForEnd());
 }
 
-// A selection made while a child prints is the user's: the output goes on
-// below it, it keeps its text, and Ctrl+C copies it (with the characters
-// the pane can only show as '?') while the run goes on.
+// A selection made while a child prints keeps its text as output goes on below it, and Ctrl+C
+// copies it (with what the pane can only show as '?') while the run goes on.
 TEST(Keyboard, ASelectionMadeWhileAChildPrintsStaysAndCtrlCCopiesItWhileTheRunGoesOn)
 {
     VorlikProcess vorlik;
@@ -445,9 +444,7 @@ TEST(Keyboard, ASelectionMadeWhileAChildPrintsStaysAndCtrlCCopiesItWhileTheRunGo
         return vorlik.PaneText().substr(start, end - start);
     };
     ASSERT_TRUE(WaitFor("3 lines", [&] { return lines() >= 3; }));
-    // Into the pane with Tab, not a click: a click places the caret and may
-    // still be under way when the keys come.
-    ASSERT_TRUE(vorlik.Keys(IDC_COMMAND, "\t\t"));
+    ASSERT_TRUE(vorlik.Keys(IDC_COMMAND, "\t\t")); // into the pane by Tab: a click would move the caret
     GUITHREADINFO info{ sizeof info };
     ASSERT_TRUE(WaitFor("the focus in the pane", [&] {
         return ::GetGUIThreadInfo(::GetWindowThreadProcessId(vorlik.Dialog(), nullptr), &info) &&

@@ -24,8 +24,7 @@
 
 namespace testsupport {
 
-// Generous: Wine with both cores busy can be many times slower than idle.
-constexpr DWORD kTimeoutMs = 30000;
+constexpr DWORD kTimeoutMs = 30000; // generous: Wine with both cores busy is many times slower
 constexpr DWORD kAnswerMs = 20000; // for one message to be handled
 
 // Polls cond until it holds. Past the bound the result fails with "waited N s
