@@ -349,9 +349,10 @@ TEST(Keyboard, TheViewStaysWhereTheUserScrolledWhileAFastChildWrites)
         View v{};
         for (int attempt = 0; attempt < 3; ++attempt) {
             HWND h = vorlik.Item(IDC_OUTPUT);
-            v.first = static_cast<long>(SendTo(h, EM_GETFIRSTVISIBLELINE));
-            v.lines = static_cast<long>(SendTo(h, EM_GETLINECOUNT));
-            SendTo(h, EM_GETSEL, reinterpret_cast<WPARAM>(&v.sel.first), reinterpret_cast<LPARAM>(&v.sel.second));
+            v.first = static_cast<long>(SendToItem(vorlik.Dialog(), IDC_OUTPUT, EM_GETFIRSTVISIBLELINE));
+            v.lines = static_cast<long>(SendToItem(vorlik.Dialog(), IDC_OUTPUT, EM_GETLINECOUNT));
+            SendToItem(vorlik.Dialog(), IDC_OUTPUT, EM_GETSEL, reinterpret_cast<WPARAM>(&v.sel.first),
+                       reinterpret_cast<LPARAM>(&v.sel.second));
             if (h == vorlik.Item(IDC_OUTPUT))
                 break;
         }
@@ -440,7 +441,7 @@ TEST(Keyboard, ASelectionMadeWhileAChildPrintsStaysAndCtrlCCopiesItWhileTheRunGo
     };
     DWORD start = 0, end = 0;
     auto selected = [&] {
-        SendTo(vorlik.Item(IDC_OUTPUT), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        SendToItem(vorlik.Dialog(), IDC_OUTPUT, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
         return vorlik.PaneText().substr(start, end - start);
     };
     ASSERT_TRUE(WaitFor("3 lines", [&] { return lines() >= 3; }));

@@ -1,14 +1,10 @@
-// What the tests share: waiting for an event (never a fixed sleep), messages
-// with a bound, a step run on the user-interface thread of a window under
-// test, a modal dialog driven from a helper thread, message boxes, the Save
-// As dialog, files, the clipboard and child processes.
+// What the tests share: waits for an event, messages with a bound, steps on a window's thread, a
+// modal dialog driven from a helper thread, message boxes, Save As, files, clipboard, processes.
 //
-// Every wait here waits for something that did not hold before the step
-// that causes it, has a bound that holds with both cores busy, and when the
-// bound runs out it fails the test naming what it waited for and what it saw
-// last. Every message to a window of another thread or process goes with a
-// bound too: a window that does not answer fails the test, naming the
-// message, instead of hanging it.
+// Every wait waits for something that did not hold before the step that causes it, with a bound
+// that holds with both cores busy, and fails naming what it waited for and what it saw last.
+// Every message to another thread or process has a bound too: a window that does not answer
+// fails the test, naming the message, instead of hanging it.
 #pragma once
 
 #include "platform/Afx.h"
@@ -128,9 +124,7 @@ std::string ReadFileText(const std::string& path);
 std::string ClipboardText();
 std::wstring ClipboardUnicode();
 void SetClipboardText(const std::wstring& text);
-// Runs copy (which puts something on the clipboard, in this or another
-// process) and waits until the clipboard has changed; its text then, or ""
-// and a failure.
+// Runs copy and waits until the clipboard has changed; its text then, or "" and a failure.
 std::string CopyAndRead(const std::function<void()>& copy);
 
 // A file beside the test executables (Vorlik.exe, ChildTool.exe).

@@ -1,7 +1,5 @@
-// The real Vorlik.exe, started for an end-to-end test and driven from this
-// process as a user or another program would: window messages (each with a
-// bound), and real key presses through the system's input queue, made only
-// while Vorlik's window is the one that takes them.
+// The real Vorlik.exe, driven from this process as a user or another program would: window
+// messages (each with a bound) and real key presses, made only while Vorlik's window takes them.
 #pragma once
 
 #include "TestSupport.h"
@@ -58,8 +56,7 @@ public:
     std::string WaitForBox() const;
     // File > Copy, then the clipboard's text ("" when it did not change).
     std::string CopyOutput() const;
-    // File > Save through the real Save As dialog, until the file is
-    // written and closed (the Save runs on a thread of Vorlik's).
+    // File > Save through the real Save As dialog, until the file is written and closed.
     ::testing::AssertionResult SaveAs(const std::string& path, DWORD timeoutMs = kTimeoutMs) const;
     // SaveAs a temporary file, then its text.
     std::string SaveOutput() const;
