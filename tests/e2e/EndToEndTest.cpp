@@ -340,20 +340,22 @@ TEST(Keyboard, TheViewStaysWhereTheUserScrolledWhileAFastChildWrites)
 {
     VorlikProcess vorlik;
     ASSERT_TRUE(vorlik.Ready());
-    // The view, read from one control: it may be replaced as the output goes.
+    // The view, read from one control (it may be replaced as the output
+    // goes) with no output put in between the reads (a tick's worth of lines
+    // between them would look like a view left behind).
     struct View {
         long first, lines;
         std::pair<DWORD, DWORD> sel;
     };
     auto view = [&] {
         View v{};
-        for (int attempt = 0; attempt < 3; ++attempt) {
+        for (int attempt = 0; attempt < 20; ++attempt) {
             HWND h = vorlik.Item(IDC_OUTPUT);
-            v.first = static_cast<long>(SendToItem(vorlik.Dialog(), IDC_OUTPUT, EM_GETFIRSTVISIBLELINE));
             v.lines = static_cast<long>(SendToItem(vorlik.Dialog(), IDC_OUTPUT, EM_GETLINECOUNT));
+            v.first = static_cast<long>(SendToItem(vorlik.Dialog(), IDC_OUTPUT, EM_GETFIRSTVISIBLELINE));
             SendToItem(vorlik.Dialog(), IDC_OUTPUT, EM_GETSEL, reinterpret_cast<WPARAM>(&v.sel.first),
                        reinterpret_cast<LPARAM>(&v.sel.second));
-            if (h == vorlik.Item(IDC_OUTPUT))
+            if (h == vorlik.Item(IDC_OUTPUT) && v.lines == SendToItem(vorlik.Dialog(), IDC_OUTPUT, EM_GETLINECOUNT))
                 break;
         }
         return v;
