@@ -10,6 +10,18 @@ namespace {
 constexpr size_t kPieceBytes = 8 * 1024;
 constexpr size_t kPieceLines = 256;
 
+// Puts ch on a line already column characters long, as a console would:
+// a TAB as blanks to the next multiple of 8; nothing past nMax.
+template <class String>
+void PutColumn(String& out, typename String::value_type ch, long& column, long nMax)
+{
+    if (column >= nMax)
+        return;
+    long width = ch == '\t' ? std::min(8 - column % 8, nMax - column) : 1;
+    out.append(static_cast<size_t>(width), ch == '\t' ? ' ' : ch);
+    column += width;
+}
+
 // The control's text as Unicode (see AppendWide).
 class CWideText : public stored::IVisitor {
 public:
@@ -18,13 +30,8 @@ public:
     {
         m_units.clear();
         stored::AppendUtf16(m_units, p, n);
-        for (wchar_t c : m_units) {
-            if (m_nColumn >= m_nMax)
-                return;
-            long width = c == L'\t' ? std::min(8 - m_nColumn % 8, m_nMax - m_nColumn) : 1;
-            m_out.append(static_cast<size_t>(width), c == L'\t' ? L' ' : c);
-            m_nColumn += width;
-        }
+        for (wchar_t c : m_units)
+            PutColumn(m_out, c, m_nColumn, m_nMax);
     }
     void Colour(COLORREF) override {}
     void LineEnd() override
@@ -81,18 +88,8 @@ void CPaneText::Text(const char* p, size_t n)
 {
     m_ansi.clear();
     stored::AppendAnsi(m_ansi, p, n);
-    for (char ch : m_ansi) {
-        if (m_nColumn >= m_nMaxColumn)
-            return;
-        if (ch == '\t') {
-            long spaces = std::min(8 - m_nColumn % 8, m_nMaxColumn - m_nColumn);
-            m_text.append(static_cast<size_t>(spaces), ' ');
-            m_nColumn += spaces;
-        } else {
-            m_text += ch;
-            ++m_nColumn;
-        }
-    }
+    for (char ch : m_ansi)
+        PutColumn(m_text, ch, m_nColumn, m_nMaxColumn);
 }
 
 void CPaneText::Colour(COLORREF colour)
