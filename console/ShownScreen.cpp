@@ -49,22 +49,20 @@ long CShownScreen::Render(const CScreenModel& model, HWND hWnd, long at, bool bI
     // The line end before the first changed row stays where that row was
     // shown before: a selection up to the row's start is left alone.
     bool bKeepBreak = first > 0 && first < rows && first < m_rows.size();
-    // Each changed row's length, then all of them in one insertion.
-    std::string text;
-    long expected = 0;
+    // All changed rows in one insertion, each row's length on the way.
+    m_text.Begin(first == 0 ? nColumn : 0, m_nMaxColumn);
     for (size_t i = first; i < rows; ++i) {
-        m_text.Begin(i == 0 ? nColumn : 0, m_nMaxColumn);
+        bool bKept = i == first && bKeepBreak;
+        long before = m_text.GetLength() - (bKept ? 2 : 0);
+        if (i > 0 && !bKept)
+            m_text.Add("\n", 1, true);
         m_text.Add(now[i].text.data(), now[i].text.size(), true);
-        now[i].nChars = m_text.GetLength() + (i > 0 ? 2 : 0);
-        expected += now[i].nChars;
-        text += (i > 0 && !(i == first && bKeepBreak) ? "\n" : "") + now[i].text;
+        now[i].nChars = m_text.GetLength() - before;
     }
     long nKept = nSame + (bKeepBreak ? 2 : 0);
-    m_text.Begin(first == 0 ? nColumn : 0, m_nMaxColumn);
-    m_text.Add(text.data(), text.size(), true);
     long inserted = m_text.Insert(hWnd, at + nKept, m_nChars - nKept);
     if (rows > first) // where the control counts otherwise (a double-byte code page)
-        now.back().nChars += inserted - (expected - (nKept - nSame));
+        now.back().nChars += inserted - m_text.GetLength();
     m_nChars = nKept + inserted;
     m_rows = std::move(now);
     return nKept;
