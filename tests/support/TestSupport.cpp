@@ -418,10 +418,15 @@ void SetClipboardText(const std::wstring& text)
 std::string CopyAndRead(const std::function<void()>& copy)
 {
     // Looking at the clipboard while the program copies would make its copy
-    // fail (quietly, by design): wait for the clipboard to change first.
-    DWORD sequence = ::GetClipboardSequenceNumber();
-    copy();
-    bool changed = WaitFor("the clipboard to change", [&] { return ::GetClipboardSequenceNumber() != sequence; });
+    // fail (quietly, by design): wait for the clipboard to change first. A
+    // copy may be refused for a while (Vorlik's, until it has taken a Save's
+    // end): it is made again every 5 s.
+    DWORD sequence = ::GetClipboardSequenceNumber(), made = ::GetTickCount() - 5000;
+    bool changed = WaitFor("the clipboard to change", [&] {
+        if (::GetTickCount() - made >= 5000)
+            copy(), made = ::GetTickCount();
+        return ::GetClipboardSequenceNumber() != sequence;
+    });
     EXPECT_TRUE(changed) << "nothing was copied";
     return changed ? ClipboardText() : "";
 }

@@ -124,7 +124,7 @@ std::string ReadFileText(const std::string& path);
 std::string ClipboardText();
 std::wstring ClipboardUnicode();
 void SetClipboardText(const std::wstring& text);
-// Runs copy and waits until the clipboard has changed; its text then, or "" and a failure.
+// Runs copy (again every 5 s) until the clipboard has changed; its text then, or "" and a failure.
 std::string CopyAndRead(const std::function<void()>& copy);
 
 // A file beside the test executables (Vorlik.exe, ChildTool.exe).

@@ -181,15 +181,7 @@ std::string VorlikProcess::WaitForBox() const
 
 std::string VorlikProcess::CopyOutput() const
 {
-    // Copy is refused until the window has taken a Save's end, just after its file: chosen again.
-    DWORD sequence = ::GetClipboardSequenceNumber(), chosen = ::GetTickCount() - 5000;
-    bool changed = WaitFor("Copy to change the clipboard", [&] {
-        if (::GetTickCount() - chosen >= 5000)
-            Command(IDM_COPY), chosen = ::GetTickCount();
-        return ::GetClipboardSequenceNumber() != sequence;
-    });
-    EXPECT_TRUE(changed);
-    return changed ? ClipboardText() : "";
+    return CopyAndRead([this] { Command(IDM_COPY); });
 }
 
 std::wstring VorlikProcess::Status() const
