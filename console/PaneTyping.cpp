@@ -3,6 +3,7 @@
 #include "console/InputLine.h"
 #include "console/Messages.h"
 #include "console/OutputView.h"
+#include "screen/StoredText.h"
 
 void CPaneTyping::SetKeyAtATime(bool bKeyAtATime)
 {
@@ -34,10 +35,8 @@ void CPaneTyping::Text(const std::wstring& text, UINT nFlags)
         m_view.OnInputEdited();
         return;
     }
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size())
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    for (size_t i = 0; i < text.size();) {
+        char32_t c = stored::NextChar(text.data(), text.size(), &i);
         ::SendMessageA(::GetParent(m_pane.m_hWnd), WM_CONSOLE_CHAR, c, nFlags);
         m_model.EchoKey(c);
     }

@@ -1,5 +1,7 @@
 #include "screen/OutputDecoder.h"
 
+#include "screen/StoredText.h"
+
 #include <algorithm>
 
 namespace {
@@ -66,12 +68,8 @@ void AppendSystemText(UINT cp, const char* bytes, int n, std::u32string& out)
         out += kReplacement;
         return;
     }
-    for (int i = 0; i < count; ++i) {
-        char32_t c = wide[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
-        out += c;
-    }
+    for (size_t i = 0; i < static_cast<size_t>(count);)
+        out += stored::NextChar(wide, static_cast<size_t>(count), &i);
 }
 
 } // namespace

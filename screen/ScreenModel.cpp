@@ -106,10 +106,8 @@ void CScreenModel::Finish()
 
 void CScreenModel::Echo(const std::wstring& text)
 {
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    for (size_t i = 0; i < text.size();) {
+        char32_t c = stored::NextChar(text.data(), text.size(), &i);
         if (c == U'\n')
             m_screen.LineFeed();
         else if (c >= 0x20 || c == U'\t')

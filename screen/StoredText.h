@@ -45,4 +45,14 @@ void AppendAnsi(std::string& out, const char* p, size_t n);
 // UTF-8 text as UTF-16.
 void AppendUtf16(std::wstring& out, const char* p, size_t n);
 
+// The character at p[*pi] of n UTF-16 units, a surrogate pair joined (a
+// lone half stands for itself); *pi moves past it.
+inline char32_t NextChar(const wchar_t* p, size_t n, size_t* pi)
+{
+    char32_t c = p[(*pi)++];
+    if (c >= 0xD800 && c < 0xDC00 && *pi < n && p[*pi] >= 0xDC00 && p[*pi] < 0xE000)
+        c = 0x10000 + ((c - 0xD800) << 10) + (p[(*pi)++] - 0xDC00u);
+    return c;
+}
+
 } // namespace stored

@@ -36,12 +36,8 @@ CTextExport::CTextExport(CScreenModel& model, const std::wstring& typed)
     : m_store(model.GetStore()), m_nStart(m_store->GetStart()), m_nEnd(m_store->GetSize()),
       m_strLine(model.GetScreenText()), m_encoding(model.FitsAnsi() && FitsAnsi(typed) ? ansi : utf8)
 {
-    for (size_t i = 0; i < typed.size(); ++i) {
-        char32_t c = typed[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < typed.size())
-            c = 0x10000 + ((c - 0xD800) << 10) + (typed[++i] - 0xDC00);
-        stored::AppendUtf8(m_strLine, c);
-    }
+    for (size_t i = 0; i < typed.size();)
+        stored::AppendUtf8(m_strLine, stored::NextChar(typed.data(), typed.size(), &i));
 }
 
 bool CTextExport::ReadUtf8(const Sink& sink) const

@@ -153,7 +153,8 @@ TEST(ScreenModel, TheEndDropsWhatIsOpenAndEchoesGoInOrder)
 }
 
 // Save writes the ANSI code page when every character fits it, UTF-8 with a
-// byte order mark otherwise; CR LF line ends; the screen's rows last.
+// byte order mark otherwise; CR LF line ends; the screen's rows, then the
+// line being typed, each character whole (a lone half of a pair too).
 TEST(ScreenModel, ExportPicksItsEncodingAndEndsLinesWithCrLf)
 {
     if (::GetACP() != 1252 || ::GetOEMCP() != 437)
@@ -161,6 +162,7 @@ TEST(ScreenModel, ExportPicksItsEncodingAndEndsLinesWithCrLf)
     struct Case {
         COutputDecoder::CodePage codePage;
         std::string in, saved;
+        std::wstring typed = L"";
     };
     const Case cases[] = {
         { COutputDecoder::ansi, "caf\xe9 \x80\r\nx", "caf\xe9 \x80\r\nx" }, // as written (more: EndToEnd.EachCodePage...)
@@ -168,6 +170,7 @@ TEST(ScreenModel, ExportPicksItsEncodingAndEndsLinesWithCrLf)
         // A character cut by the export's 1 MiB read pieces.
         { COutputDecoder::utf8, std::string((1 << 20) - 1, 'x') + "\xef\xbc\xa1\n",
           "\xEF\xBB\xBF" + std::string((1 << 20) - 1, 'x') + "\xef\xbc\xa1\r\n" },
+        { COutputDecoder::ansi, "a\n", "\xEF\xBB\xBF" "a\r\n\xF0\x9F\x98\x80\xED\xA0\xBDx", L"\xD83D\xDE00\xD83Dx" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.in.substr(0, 40));
@@ -175,7 +178,7 @@ TEST(ScreenModel, ExportPicksItsEncodingAndEndsLinesWithCrLf)
         model.SetCodePage(c.codePage);
         model.Write(c.in.data(), c.in.size());
         std::string saved;
-        EXPECT_TRUE(CTextExport(model, L"").Write([&](const std::string& piece) { return saved += piece, true; }));
+        EXPECT_TRUE(CTextExport(model, c.typed).Write([&](const std::string& piece) { return saved += piece, true; }));
         EXPECT_EQ(c.saved, saved);
     }
 }
