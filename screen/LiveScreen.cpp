@@ -217,21 +217,14 @@ void CLiveScreen::EraseChars(size_t n)
         row[i] = kBlank;
 }
 
-void CLiveScreen::InsertLines(size_t n)
+// The rows from the cursor's to the region's bottom move n rows up (rows
+// go) or down (blank rows come in); the cursor goes to the row's start.
+void CLiveScreen::ShiftLines(size_t n, bool bUp)
 {
     if (!InRegion())
         return;
     for (size_t i = 0; i < std::min(n, m_nBottom - m_nRow + 1); ++i)
-        Scroll(m_nRow, m_nBottom, false, false);
-    m_nCol = 0;
-}
-
-void CLiveScreen::DeleteLines(size_t n)
-{
-    if (!InRegion())
-        return;
-    for (size_t i = 0; i < std::min(n, m_nBottom - m_nRow + 1); ++i)
-        Scroll(m_nRow, m_nBottom, true, false);
+        Scroll(m_nRow, m_nBottom, bUp, false);
     m_nCol = 0;
 }
 

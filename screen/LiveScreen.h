@@ -84,8 +84,8 @@ public:
     void InsertChars(size_t n);
     void DeleteChars(size_t n);
     void EraseChars(size_t n);
-    void InsertLines(size_t n);
-    void DeleteLines(size_t n);
+    void InsertLines(size_t n) { ShiftLines(n, false); }
+    void DeleteLines(size_t n) { ShiftLines(n, true); }
     // Rows top to bottom (0-based) scroll alone; the cursor goes home.
     void SetRegion(size_t top, size_t bottom);
     void SetAlternate(bool bAlternate);
@@ -115,6 +115,7 @@ private:
     CRow& Row();
     void EnsureRows(size_t count);
     void Scroll(size_t top, size_t bottom, bool bUp, bool bFinal);
+    void ShiftLines(size_t n, bool bUp);
     bool InRegion() const { return m_nRow >= m_nTop && m_nRow <= m_nBottom; }
     void PieceOff();
     void GoToEnd();
