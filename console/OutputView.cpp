@@ -31,7 +31,6 @@ void COutputView::Reset()
     AbortRebuild();
     m_nFrom = m_nTo = 0;
     ClearControl();
-    m_nShownVersion = ~0ull;
     m_mode = Mode::following;
     m_phase = Phase::live;
     if (m_pane.m_hWnd != nullptr)
@@ -179,8 +178,7 @@ void COutputView::Draw(DWORD dwStart)
         // are final now, or shown again after the new lines.
         nUnchanged = std::min(nUnchanged, m_nFinalChars);
         m_nFinalChars += m_text.Insert(hWnd, m_nFinalChars, m_screen.GetChars());
-        m_screen.Forget();
-        m_nShownVersion = ~0ull;
+        ForgetScreen();
         m_nTo += taken;
         m_nTailChars = m_text.GetColumn();
         dwPieceMs = ::GetTickCount() - dwPiece;
@@ -257,15 +255,21 @@ void COutputView::SkipAhead(uint64_t nFrom)
     AbortRebuild();
     m_nFrom = m_nTo = nFrom;
     ClearControl();
-    m_nShownVersion = ~0ull;
     m_phase = Phase::skipped;
     m_input.Reinsert();
+}
+
+// The control no longer shows the screen's rows: they are drawn afresh.
+void COutputView::ForgetScreen()
+{
+    m_screen.Forget();
+    m_nShownVersion = ~0ull;
 }
 
 void COutputView::ClearControl()
 {
     m_nFinalChars = m_nTailChars = 0;
-    m_screen.Forget();
+    ForgetScreen();
     if (m_pane.m_hWnd == nullptr)
         return;
     if (m_pane.GetTextLength() > kInPlaceClearChars) {
@@ -299,10 +303,8 @@ void COutputView::StepRebuild(DWORD dwStart)
     m_nTailChars = m_rebuild.GetColumn();
     m_phase = Phase::live;
     long nSame = 0;
-    if (!DrawScreen(hNew, m_rebuild.GetChars(), false, &nSame)) {
-        m_screen.Forget(); // the new control shows no rows yet
-        m_nShownVersion = ~0ull;
-    }
+    if (!DrawScreen(hNew, m_rebuild.GetChars(), false, &nSame))
+        ForgetScreen(); // the new control shows no rows yet
     SetRedraw(hNew, true);
     TakeOver(hNew);
     m_nFrom = m_rebuild.GetFrom();

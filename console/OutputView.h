@@ -109,6 +109,7 @@ private:
     bool DrawScreen(HWND hWnd, long at, bool bInPlace, long* pnUnchanged);
     void SetMode(Mode mode);
     void SkipAhead(uint64_t nFrom);
+    void ForgetScreen();
     void ClearControl();
     void TakeOver(HWND hNew);
     void BeginRebuild();
