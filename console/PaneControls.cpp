@@ -18,6 +18,14 @@ RECT RectInParent(HWND hWnd)
     return rc;
 }
 
+// Each control of the pane holds far more than the view puts in it, and
+// keeps no undo.
+void SetLimits(HWND hWnd)
+{
+    ::SendMessageA(hWnd, EM_EXLIMITTEXT, 0, kControlLimit);
+    ::SendMessageA(hWnd, EM_SETUNDOLIMIT, 0, 0);
+}
+
 } // namespace
 
 void CPaneControls::OnAttach()
@@ -30,8 +38,7 @@ void CPaneControls::OnAttach()
     if (const auto* pDlg = dynamic_cast<const CDialog*>(CWnd::FromHandlePermanent(::GetParent(hWnd))))
         pDlg->GetTemplateItemStyle(::GetDlgCtrlID(hWnd), &m_dwStyle, &exStyle);
     m_dwStyle |= WS_CHILD | WS_VISIBLE;
-    ::SendMessageA(hWnd, EM_EXLIMITTEXT, 0, kControlLimit);
-    ::SendMessageA(hWnd, EM_SETUNDOLIMIT, 0, 0);
+    SetLimits(hWnd);
 }
 
 // Like the pane's control: the template's styles, its place, size and
@@ -48,8 +55,7 @@ HWND CPaneControls::Create(bool bVisible) const
                                   reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hPane, GWLP_HINSTANCE)), nullptr);
     if (hNew == nullptr)
         return nullptr;
-    ::SendMessageA(hNew, EM_EXLIMITTEXT, 0, kControlLimit);
-    ::SendMessageA(hNew, EM_SETUNDOLIMIT, 0, 0);
+    SetLimits(hNew);
     // Wine's rich edit answers WM_GETFONT with nothing, so the font goes
     // over as the default character format.
     CHARFORMATA cf{};
