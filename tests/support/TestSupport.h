@@ -138,7 +138,6 @@ public:
     explicit ChildProcess(const std::string& commandLine);
     ~ChildProcess();
     DWORD Pid() const { return m_pid; }
-    HANDLE Handle() const { return m_process.get(); }
     bool WaitForExit(DWORD timeoutMs, DWORD* pExitCode = nullptr);
 
 private:

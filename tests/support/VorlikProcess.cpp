@@ -192,17 +192,12 @@ std::wstring VorlikProcess::Status() const
     return text;
 }
 
-::testing::AssertionResult VorlikProcess::SaveAs(const std::string& path, DWORD timeoutMs) const
-{
-    Command(IDM_SAVE);
-    ::testing::AssertionResult chosen = ChooseSaveFile(Pid(), path);
-    return chosen ? WaitForFile(path, timeoutMs) : chosen;
-}
-
 std::string VorlikProcess::SaveOutput() const
 {
     std::string path = TempPath("vorlik-saved") + ".txt";
-    ::testing::AssertionResult saved = SaveAs(path);
+    Command(IDM_SAVE);
+    ::testing::AssertionResult chosen = ChooseSaveFile(Pid(), path);
+    ::testing::AssertionResult saved = chosen ? WaitForFile(path) : chosen;
     EXPECT_TRUE(saved);
     std::string text = saved ? ReadFileText(path) : "<not saved>";
     ::DeleteFileA(path.c_str());

@@ -56,9 +56,7 @@ public:
     std::string WaitForBox() const;
     // File > Copy, then the clipboard's text ("" when it did not change).
     std::string CopyOutput() const;
-    // File > Save through the real Save As dialog, until the file is written and closed.
-    ::testing::AssertionResult SaveAs(const std::string& path, DWORD timeoutMs = kTimeoutMs) const;
-    // SaveAs a temporary file, then its text.
+    // File > Save through the real Save As dialog into a temporary file; once written and closed, its text.
     std::string SaveOutput() const;
     // True when Vorlik answers a message within kAnswerMs.
     bool Answers() const;
